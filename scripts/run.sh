@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The main job: builds everything, then shows what the stub reads from a
+# package. With a file argument it inspects that file; without, it packs a
+# small sample setup with the release stub and inspects that.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh native win64 win32 >/dev/null
+
+tool=build/native/tools/varnel-pack/varnel-pack
+if [ $# -gt 0 ]; then
+  exec "$tool" inspect "$1"
+fi
+sample=build/SampleSetup.exe
+"$tool" sample --stub build/win32/src/stub/VarnelStub.exe "$sample"
+echo "Sample setup written to $sample ($(stat -c %s "$sample") bytes)"
+"$tool" inspect "$sample"

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds every configuration and runs all tests: natively, then the Windows
+# build under wine64 with its own prefix and a private Xvfb display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh native win64 win32
+
+echo "== test native" >&2
+ctest --preset native
+
+echo "== test win64 (wine64)" >&2
+export WINEPREFIX="$PWD/build/win64/wineprefix"
+scripts/with-xvfb.sh bash -c 'scripts/wine-run.sh cmd /c exit 0 >/dev/null 2>&1; ctest --preset win64'

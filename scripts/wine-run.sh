@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Runs a Windows program under wine64 with a private prefix (WINEPREFIX must
+# point into the build tree). Used as CMake's cross-compiling emulator.
+set -u
+: "${WINEPREFIX:?WINEPREFIX must name the wine prefix inside the build tree}"
+export WINEPREFIX
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko install prompts: nothing here needs them.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+fi
+exec wine "$@"

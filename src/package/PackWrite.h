@@ -1,0 +1,80 @@
+// Writing side of the package format described in PackX.h. The pieces are
+// free functions so that a streaming builder can use them one block at a
+// time; TPackageWriter assembles a whole package in memory.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "package/PackX.h"
+
+namespace PackWrite {
+
+// One language of the language block: its name and its key=value items.
+struct TLanguage {
+  std::string name;
+  std::vector<std::string> items;
+};
+
+std::string LanguageBlock(const std::vector<TLanguage>& languages);
+// The one-language English block of a package without translations.
+std::string DefaultLanguageBlock();
+
+// "|" list of five items; the token is stored as given (already scrambled).
+std::string InfoBlock(const std::string& infoFolderURL, const std::string& infoFile,
+                      const std::string& agentFile, const std::string& scrambledToken, bool background);
+std::string DownloadBlock(const std::string& url, const std::string& setupFile, bool alwaysDownload,
+                          const std::string& scrambledToken, const std::string& size);
+
+// Entry text: header "|name|date|", NUL, data. `name` may carry "*args" for the engine.
+std::string EntryText(const std::string& name, int32_t dosDateTime, const std::string& data);
+// Length-prefixed block: compressed with zlib when level > 0, else stored (negative length).
+std::string EntryBlock(const std::string& entryText, int level);
+std::string InfoBlockBytes(const std::string& text);
+// zlib stream of the given text (level 1..9).
+std::string Compress(const std::string& text, int level);
+
+// Disk space for files of these sizes on each cluster size of the space table.
+std::array<uint32_t, PackFormat::kSpaceTableEntries> SpaceTable(const std::vector<uint64_t>& fileSizes);
+
+// The stored form of a token; UnscrambleToken gives `plain` back.
+std::string ScrambleToken(const std::string& plain, std::mt19937& rng);
+
+// Packed DOS date-time (local time fields).
+int32_t DosDateTime(int year, int month, int day, int hour, int minute, int second);
+
+}  // namespace PackWrite
+
+// Builds a whole package (first volume) in memory: stub image, information
+// blocks, entries, trailer, package end pointer and checksum.
+class TPackageWriter {
+ public:
+  std::string stubImage;  // PE image in stub layout, or empty for a bare package
+  std::string languageBlock = PackWrite::DefaultLanguageBlock();
+  std::string infoBlock = PackWrite::InfoBlock("http://", ".info", ".exe", "", false);
+  std::string downloadBlock;  // non-empty: information block count 3
+  uint8_t options = 0;
+  bool downloadSetup = false;
+  bool askBeforeDownload = false;
+  bool carriesAgent = false;
+  bool agentPackage = false;
+  bool writeChecksum = true;   // false: 1234, "not computed"
+  bool setEndPointer = true;   // only for a PE stub image
+  int level = 6;               // 0 = store entries
+
+  void AddFile(const std::string& name, int32_t dosDateTime, const std::string& data);
+  // Adds a block exactly as given (for damaged or unusual test packages).
+  void AddRawBlock(const std::string& blockBytes, bool countsAsEntry = true);
+
+  std::string Build() const;
+  const std::vector<uint64_t>& FileSizes() const { return fileSizes_; }
+
+ private:
+  std::vector<std::string> blocks_;
+  std::vector<uint64_t> fileSizes_;
+  uint32_t entryCount_ = 0;
+};

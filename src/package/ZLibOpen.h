@@ -1,0 +1,30 @@
+// zlib inflate wrapper: streams in the zlib format (header + Adler-32).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+// The one exception type of the system: a decompression failure whose
+// message is zlib's text for the result code ("data error", ...).
+class EZLibError : public std::runtime_error {
+ public:
+  explicit EZLibError(int code);
+  int Code() const { return code_; }
+  static const char* MessageFor(int code);
+
+ private:
+  int code_;
+};
+
+// Inflation progress: (input length, bytes produced so far).
+using TInflateProgress = std::function<void(int64_t total, int64_t produced)>;
+
+// Inflates one zlib stream into `out` (replacing its content). sizeHint 0 =
+// choose. Throws EZLibError on any failure.
+void DecompressBuffer(std::string_view input, std::string& out, size_t sizeHint = 0,
+                      const TInflateProgress& progress = nullptr);
+std::string DecompressText(std::string_view input);
