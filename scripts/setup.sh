@@ -9,7 +9,7 @@ PACKAGES=(
   libz-mingw-w64-dev zlib1g-dev
   googletest libgtest-dev
   wine wine64
-  xvfb x11-utils x11-apps imagemagick
+  xvfb x11-utils x11-apps imagemagick fonts-wine
   osslsigncode zip unzip p7zip-full
   clang libclang-rt-14-dev
 )

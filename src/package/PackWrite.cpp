@@ -171,3 +171,24 @@ std::string TPackageWriter::Build() const {
   }
   return image;
 }
+
+std::string PackWrite::VolumeImage(const std::vector<std::string>& blocks, uint32_t entryCount, uint8_t options,
+                                   bool writeChecksum) {
+  std::string image;
+  for (const std::string& block : blocks) image += block;
+  TPackTrailer trailer;
+  trailer.bytes[kOffFormat] = 1;
+  trailer.bytes[kOffInfoBlockCount] = 2;
+  trailer.SetDataStart(0);
+  trailer.SetEntryCount(entryCount);
+  trailer.SetMagic();
+  trailer.bytes[kOffOptions] = options;
+  trailer.SetLength(kTrailerSize);
+  trailer.SetChecksum(kNoChecksum);
+  image += trailer.AsText();
+  if (writeChecksum) {
+    trailer.SetChecksum(PackageChecksumOfImage(image, kTrailerSize));
+    image.replace(image.size() - kTrailerSize, kTrailerSize, trailer.AsText());
+  }
+  return image;
+}

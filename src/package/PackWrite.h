@@ -78,3 +78,10 @@ class TPackageWriter {
   std::vector<uint64_t> fileSizes_;
   uint32_t entryCount_ = 0;
 };
+
+namespace PackWrite {
+// A later volume of a spanned package: the given blocks and a trailer (data
+// start 0, own entry count, checksum, option flags; no information blocks).
+std::string VolumeImage(const std::vector<std::string>& blocks, uint32_t entryCount, uint8_t options,
+                        bool writeChecksum = true);
+}  // namespace PackWrite

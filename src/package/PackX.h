@@ -183,6 +183,12 @@ class TGFileInfo {
   std::string DownloadToken(bool unscramble) const;
   std::string DownloadSize() const;
 
+  // Texts of the language block in the process's chosen language (LangRes0.cpp).
+  std::string LangText(const std::string& key, const std::string& def) const;
+  int Charset() const;
+  int FontSize() const;
+  std::string FontName() const;
+
  private:
   bool OptionBit(uint8_t bit) const { return (trailer_.Options() & bit) != 0; }
   void ReadInfoBlocks(TFile& file);

@@ -48,3 +48,35 @@ struct TUnpackResult {
 
 // Throws EZLibError for a damaged compressed entry (the volume is closed first).
 TUnpackResult UnpackPackage(const TUnpackRequest& request, IUnpackHost& host);
+
+// Entry names that would leave the destination: absolute paths, drive
+// letters, UNC and device prefixes, alternate data streams (any ":") and ".."
+// components (either separator, also with trailing dots or blanks).
+bool IsHostileEntryName(const std::string& name);
+
+// Process-wide count of file entries that could not be written; the error box
+// is shown only when it reaches 1. The reset is for tests.
+int64_t UnpackFailedWrites();
+void ResetUnpackFailedWrites();
+
+// Host for tools: no windows, no waiting. Errors and disk prompts are
+// collected as lines of Errors(); a disk prompt is answered with Cancel, so a
+// missing volume ends the run.
+class TSilentUnpackHost : public IUnpackHost {
+ public:
+  void ShowError(const std::string& text) override { AddError(text); }
+  bool AskOkCancel(const std::string& text, const std::string&, const std::string&, int) override {
+    AddError(text);
+    return false;
+  }
+  void Pump() override {}
+  void Wait(int) override {}
+  bool EjectCD(const std::string&) override { return false; }
+  void AllowAutoPlayCancel() override {}
+
+  const std::string& Errors() const { return errors_; }
+
+ private:
+  void AddError(const std::string& text) { errors_ += text + "\n"; }
+  std::string errors_;
+};

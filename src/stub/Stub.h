@@ -51,4 +51,18 @@ constexpr unsigned wm_ShutDown = kWmUser + 99;
 constexpr unsigned wm_LocalMsg = kWmUser + 100;
 constexpr unsigned wm_AgentMsg = kWmUser + 101;
 
+// --- The run itself (Stub_win32.cpp) ---
+
+// Process start to exit: start lines, own package, one role, exit lines.
+// Returns the process exit code.
+uint32_t RunStub();
+// Chooses and runs the role (single instance per window class).
+void DoRunStubWin();
+// Plain agent: copies itself to "X_" + own name beside itself and starts the copy.
+void CreateAndRun_X_Exe();
+// Plain agent: forwards /STOP=, /WM_MSG= and /TEST= to the running X_ copy.
+void HandleParamOK(bool xWasRunning);
+// Copies itself into the working directory as "Y_" + own name and starts that copy.
+void RelaunchTempCopy();
+
 }  // namespace Stub

@@ -127,3 +127,16 @@ bool MoveFileReplacing(const std::string& from, const std::string& to) {
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }
+
+int32_t FileDosDate(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(NativePath(path).c_str(), &st) != 0) return 0;
+  std::tm tm{};
+  const time_t t = st.st_mtime;
+  if (::localtime_r(&t, &tm) == nullptr) return 0;
+  const int year = tm.tm_year + 1900;
+  if (year < 1980 || year > 2107) return 0;
+  const uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+  const uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+  return static_cast<int32_t>(date << 16 | time);
+}

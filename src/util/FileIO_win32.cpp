@@ -13,7 +13,8 @@ bool TFile::Open(const std::string& path, Mode mode) {
     case Mode::Read: access = GENERIC_READ; disposition = OPEN_EXISTING; break;
     case Mode::Write: access = GENERIC_WRITE; disposition = OPEN_EXISTING; break;
     case Mode::Create: access = GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
-    case Mode::Append: access = GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
+    // Append-only access: writes of several processes to one log never overwrite each other.
+    case Mode::Append: access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE; disposition = OPEN_ALWAYS; break;
   }
   handle_ = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -102,3 +103,13 @@ bool MoveFileReplacing(const std::string& from, const std::string& to) {
 }
 
 bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+
+int32_t FileDosDate(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (path.empty() || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  FILETIME local;
+  WORD date = 0, time = 0;
+  if (!::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToDosDateTime(&local, &date, &time))
+    return 0;
+  return static_cast<int32_t>(static_cast<uint32_t>(date) << 16 | time);
+}

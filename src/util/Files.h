@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Files {
 
@@ -19,7 +20,10 @@ using TProgress = std::function<void(int64_t total, int64_t done, bool& cancel)>
 // file is missing, the offset is out of range or the read is short.
 std::string ReadFilePart(const std::string& path, int64_t maxLength = 0, bool trim = false, int64_t offset = 0);
 // Writes (or appends) data; sets the packed DOS date-time when every byte was
-// written and the date is not 0. True if all bytes were written.
+// written and the date is not 0. True if all bytes were written: a file that
+// cannot be opened, a short write or a cancel through progress give false.
+// With progress, or above 1 MiB, the data goes in pieces (WritePieceSize);
+// progress sees (length, 0) first and then the bytes written after each piece.
 bool WriteFile(const std::string& path, std::string_view data, int32_t dosDateTime = 0,
                const TProgress& progress = nullptr, bool append = false);
 bool AppendText(const std::string& path, const std::string& text, bool addLineBreak = true, int32_t dosDateTime = 0);
@@ -30,6 +34,8 @@ std::string DriveRoot(const std::string& path, bool driveLetter);
 // Creates the directory with all missing levels; true if it exists afterwards.
 bool CreateDirTree(const std::string& path);
 bool DeleteFiles(const std::string& mask, bool clearAttributes = true);
+// True if dir existed and is gone. progress sees (subfolders, done) after
+// each subfolder and may cancel. Links and junctions are removed, never followed.
 bool DeleteTree(const std::string& dir, bool clearAttributes = true, const TProgress& progress = nullptr);
 std::string FindFileInTree(const std::string& dir, const std::string& name);
 std::string FindDirInTree(const std::string& dir, const std::string& name);
@@ -43,5 +49,37 @@ void DeleteMySelf(bool removeFolder, bool shortNames);
 void TraceText(const std::string& text);
 // "[" + name + "]  [" + value + "]"
 void TraceNameValue(const std::string& name, const std::string& value);
+
+// Platform drive types (GetDriveType values).
+constexpr int kDriveFixed = 3;
+constexpr int kDriveCDRom = 5;
+
+// Size of each piece when WriteFile writes in pieces: a tenth of the data,
+// at most 1 MiB; a tenth of 1024 or less gives min(1024, length).
+int64_t WritePieceSize(int64_t length);
+// Text of the self-deleting batch file: loops until exe can be deleted,
+// optionally removes dir, then deletes the batch file bat. Each path is
+// enclosed in quote (a double quote, or empty for short 8.3 paths).
+std::string DeleteMySelfScript(const std::string& bat, const std::string& exe, const std::string& dir,
+                               bool removeFolder, const std::string& quote);
+
+// Primitives of the platform backends (Files_win32.cpp, Files_posix.cpp)
+// on which the portable tree operations are built.
+namespace platform {
+struct TDirEntry {
+  std::string name;
+  bool isDir = false;
+  bool isLink = false;  // symbolic link or junction: never descended into
+};
+// Entries of dir except "." and ".."; empty when dir is missing.
+std::vector<TDirEntry> ListDir(const std::string& dir);
+bool MakeDir(const std::string& dir);
+bool RemoveDir(const std::string& dir);
+// Drive type of "X:\" (POSIX: always 1, "no root").
+int DriveType(char letter);
+// Free space from the classic query (sectors x bytes x free clusters of the
+// drive root): DiskFreeBytes' fallback without GetDiskFreeSpaceExA. POSIX: DiskFreeBytes.
+double ClassicDiskFreeBytes(const std::string& path);
+}  // namespace platform
 
 }  // namespace Files

@@ -76,3 +76,23 @@ class TRegKey {
  private:
   HKEY k_ = nullptr;
 };
+
+// Owns a loaded library (LoadLibrary / FreeLibrary).
+class TLibrary {
+ public:
+  TLibrary() = default;
+  explicit TLibrary(HMODULE m) : m_(m) {}
+  ~TLibrary() { Reset(); }
+  TLibrary(const TLibrary&) = delete;
+  TLibrary& operator=(const TLibrary&) = delete;
+  HMODULE Get() const { return m_; }
+  bool Valid() const { return m_ != nullptr; }
+  HMODULE Release() { return std::exchange(m_, nullptr); }
+  void Reset(HMODULE m = nullptr) {
+    if (m_) ::FreeLibrary(m_);
+    m_ = m;
+  }
+
+ private:
+  HMODULE m_ = nullptr;
+};

@@ -1,72 +1,139 @@
 #include "Inspect.h"
 
-#include <ostream>
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
 
-#include "package/PackX.h"
+#include "Cli.h"
+#include "package/UnPack.h"
+#include "util/FileIO.h"
+#include "util/Utils.h"
+#include "util/VxSUB.h"
+
+using namespace PackFormat;
 
 namespace {
 
-const char* YesNo(bool b) { return b ? "yes" : "no"; }
+std::string ChecksumStatus(uint32_t stored, uint32_t computed) {
+  if (stored == kNoChecksum || computed == kNoChecksum) return "not computed";
+  return stored == computed ? "matches" : "MISMATCH";
+}
 
-// Control characters of the language block shown readably.
-std::string Printable(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c >= 32 && c != 127) {
-      out += static_cast<char>(c);
-    } else {
-      static const char kHex[] = "0123456789ABCDEF";
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
+TEntryReport EntryOf(const TBlockInfo& block) {
+  TEntryReport entry;
+  entry.block = block;
+  entry.name = SUB::GetItem(block.header, 0, "");
+  const int64_t date = TextToInt64(SUB::GetItem(block.header, 1, ""), 0);
+  entry.date = date < INT32_MIN || date > INT32_MAX ? 0 : static_cast<int32_t>(date);
+  entry.engine = block.header.find('*') != std::string::npos;
+  entry.dataSize = block.hasNul ? block.inflatedSize - static_cast<int64_t>(block.header.size()) - 1 : 0;
+  return entry;
+}
+
+// Reads one volume; `blocksSoFar` counts the blocks of the run before it, as
+// the unpacker does, to tell information blocks from entries.
+void InspectVolume(TVolumeReport& v, int64_t& blocksSoFar, std::vector<std::string>& problems) {
+  const std::string label =
+      v.number == 1 ? "\"" + v.path + "\"" : "volume " + std::to_string(v.number) + " (\"" + v.path + "\")";
+  v.present = FileExists(v.path);
+  if (!v.present) {
+    problems.push_back(label + " is missing");
+    return;
   }
-  return out;
+  {
+    TFile file(v.path, TFile::Mode::Read);
+    v.fileSize = file.Size();
+  }
+  ReadTrailer(v.path, v.trailer);
+  v.package = v.trailer.HasMagic();
+  if (!v.package) {
+    problems.push_back(label + " holds no package (no trailer magic)");
+    return;
+  }
+  v.packageEnd = PackageEndOf(v.path);
+  v.computedChecksum = PackageChecksum(v.path, v.trailer.Length());
+  v.checksumStatus = ChecksumStatus(v.trailer.Checksum(), v.computedChecksum);
+  if (v.checksumStatus == "MISMATCH") problems.push_back(label + ": checksum mismatch");
+  const int infoBlocks = static_cast<int>(std::max<int64_t>(0, v.trailer.InfoBlockCount() - blocksSoFar));
+  WalkBlocks(v.path, infoBlocks, [&](const TBlockInfo& block) {
+    ++blocksSoFar;
+    if (!block.readable)
+      problems.push_back(label + ": damaged block at offset " + std::to_string(block.offset) + ": " + block.error);
+    if (block.isInfoBlock) {
+      v.infoBlocks.push_back(block);
+      return;
+    }
+    TEntryReport entry = EntryOf(block);
+    const std::string file = entry.name.substr(0, entry.name.find('*'));
+    if (block.readable && IsHostileEntryName(file))
+      problems.push_back(label + ": entry \"" + entry.name + "\" would leave the destination");
+    v.entries.push_back(std::move(entry));
+  });
 }
 
 }  // namespace
 
-void PrintPackageInfo(const std::string& path, std::ostream& out) {
-  TGFileInfo info(path);
-  const TPackTrailer& t = info.Trailer();
-  out << "file:                 " << path << "\n";
-  out << "package found:        " << YesNo(t.HasMagic()) << "\n";
-  if (!t.HasMagic()) return;
-  out << "information blocks:   " << int(t.InfoBlockCount()) << "\n";
-  out << "first entry offset:   " << t.DataStart() << "\n";
-  out << "file entries:         " << t.EntryCount() << "\n";
-  out << "trailer length:       " << t.Length() << "\n";
-  const uint32_t sum = PackageChecksum(path, t.Length());
-  out << "checksum:             " << t.Checksum();
-  if (t.Checksum() == PackFormat::kNoChecksum || sum == PackFormat::kNoChecksum)
-    out << " (not computed)\n";
-  else
-    out << (sum == t.Checksum() ? " (matches)\n" : " (MISMATCH: computed " + std::to_string(sum) + ")\n");
-  out << "space table:         ";
-  for (int i = 0; i < PackFormat::kSpaceTableEntries; ++i) out << " " << t.SpaceEntry(i);
-  out << "\n";
-  out << "temp-drive notice:    " << YesNo(info.TempDriveNotice()) << "\n";
-  out << "more volumes:         " << YesNo(info.MoreVolumes()) << "\n";
-  out << "copy to temp:         " << YesNo(info.CopyToTemp()) << "\n";
-  out << "activity bar:         " << YesNo(info.ShowActivityBar()) << "\n";
-  out << "agent trace log:      " << YesNo(info.AgentTraceLog()) << "\n";
-  out << "download setup:       " << YesNo(info.DownloadSetup()) << "\n";
-  out << "ask before download:  " << YesNo(info.AskBeforeDownload()) << "\n";
-  out << "carries agent:        " << YesNo(info.CarriesAgent()) << "\n";
-  out << "agent package:        " << YesNo(info.IsAgentPackage()) << "\n";
-  out << "language block:       " << Printable(info.LanguageBlock()) << "\n";
-  out << "info folder URL:      " << info.InfoFolderURL() << "\n";
-  out << "info file:            " << info.InfoFileName() << "\n";
-  out << "settings file:        " << info.OriginalFileName() << "\n";
-  out << "agent file:           " << info.AgentFileName() << "\n";
-  out << "secret token:         " << info.SecretToken(true) << "\n";
-  out << "background setup:     " << YesNo(info.BackgroundSetup()) << "\n";
-  if (t.InfoBlockCount() > 2) {
-    out << "download URL:         " << info.DownloadURL() << "\n";
-    out << "download file:        " << info.DownloadFileName() << "\n";
-    out << "always download:      " << YesNo(info.AlwaysDownload()) << "\n";
-    out << "download token:       " << info.DownloadToken(true) << "\n";
-    out << "download size:        " << info.DownloadSize() << "\n";
+std::string DosDateText(int32_t dosDateTime) {
+  if (dosDateTime == 0) return "-";
+  const uint32_t v = static_cast<uint32_t>(dosDateTime);
+  const uint32_t date = v >> 16, time = v & 0xFFFF;
+  char text[32];
+  std::snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u", 1980 + (date >> 9), (date >> 5) & 15, date & 31,
+                time >> 11, (time >> 5) & 63, (time & 31) * 2);
+  return text;
+}
+
+TInspection InspectPackage(const std::string& path) {
+  TInspection result;
+  result.path = path;
+  int64_t blocksSoFar = 0;
+  for (int number = 1;; ++number) {
+    TVolumeReport volume;
+    volume.number = number;
+    volume.path = number == 1 ? path : VolumeName(path, number);
+    InspectVolume(volume, blocksSoFar, result.problems);
+    const bool more = volume.package && (volume.trailer.Options() & kOptMoreVolumes) != 0;
+    const bool present = volume.present;
+    result.volumes.push_back(std::move(volume));
+    if (!present) return result;
+    if (!more) break;
   }
-  out << "space required here:  " << static_cast<uint64_t>(info.SpaceRequired(path)) << " bytes\n";
+  for (int number = static_cast<int>(result.volumes.size()) + 1;; ++number) {
+    const std::string extra = VolumeName(path, number);
+    if (!FileExists(extra)) break;
+    result.extraVolumes.push_back(extra);
+  }
+  return result;
+}
+
+int RunInspect(int argc, char** argv) {
+  cli::TParsedArgs args;
+  const std::string error = cli::ParseArgs(argc, argv, 2, {{"json", false, 0}}, args);
+  if (args.help) {
+    std::cout << "usage: varnel-pack inspect [--json] FILE\n"
+                 "\n"
+                 "Prints what the stub reads from the setup file FILE: trailer fields and\n"
+                 "flags, the information blocks (token unscrambled), the checksum test,\n"
+                 "and every volume found beside it with its entries (date, stored and\n"
+                 "inflated size, compressed or stored, engine mark). Nothing is written.\n"
+                 "\n"
+                 "  --json    the same as one JSON object\n"
+                 "\n"
+                 "Exit code 0 when the package reads cleanly; 1 when FILE cannot be read or\n"
+                 "the package is damaged, incomplete or holds no package.\n";
+    return 0;
+  }
+  if (!error.empty()) return cli::Fail(error);
+  if (args.positional.size() != 1) return cli::Fail("inspect takes one file (see --help)");
+  const std::string path = args.positional[0];
+  if (!FileExists(path)) return cli::Fail("cannot read \"" + path + "\"");
+  const TInspection inspection = InspectPackage(path);
+  if (args.values.count("json") && args.values.at("json") == "1")
+    PrintInspectionJson(inspection, std::cout);
+  else
+    PrintInspectionText(inspection, std::cout);
+  if (inspection.problems.empty()) return 0;
+  std::string message = inspection.problems.front();
+  if (inspection.problems.size() > 1) message += " (and " + std::to_string(inspection.problems.size() - 1) + " more)";
+  return cli::Fail(message);
 }

@@ -3,8 +3,12 @@
 #include <iostream>
 #include <string>
 
+#include "BuildCommand.h"
+#include "Cli.h"
+#include "Extract.h"
 #include "Inspect.h"
 #include "Sample.h"
+#include "Token.h"
 
 namespace {
 
@@ -12,47 +16,49 @@ const char kUsage[] =
     "usage: varnel-pack <command> [options]\n"
     "\n"
     "commands:\n"
-    "  inspect FILE                 print what the stub reads from a setup file\n"
-    "  sample --stub STUB OUT       write a small sample setup executable\n"
+    "  build [settings] FILE|FOLDER...  write a setup executable (and its volumes)\n"
+    "  inspect [--json] FILE            print what the stub reads from a setup file\n"
+    "  extract FILE DIR                 extract a setup file with the stub's unpacker\n"
+    "  token TEXT                       print the scrambled form of a secret token\n"
+    "  scramble FILE                    write a file's text in the INFORM scrambled form\n"
+    "  sample --stub STUB OUT           write a small sample setup executable\n"
     "\n"
-    "Run 'varnel-pack <command> --help' for a command's options.\n";
+    "Run 'varnel-pack <command> --help' for a command's options. Exit code 0 on\n"
+    "success; otherwise one message on stderr and a non-zero code.\n";
 
-bool WantsHelp(int argc, char** argv) {
+const char kSampleHelp[] =
+    "usage: varnel-pack sample --stub STUB OUT\n"
+    "\n"
+    "Writes a small setup executable with sample files and an engine entry.\n";
+
+int RunSample(int argc, char** argv) {
   for (int i = 2; i < argc; ++i)
-    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) return true;
-  return false;
-}
-
-int Fail(const std::string& message) {
-  std::cerr << "varnel-pack: " << message << "\n";
-  return 1;
+    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+      std::cout << kSampleHelp;
+      return 0;
+    }
+  if (argc != 5 || std::strcmp(argv[2], "--stub") != 0) return cli::Fail("sample needs --stub STUB OUT");
+  const std::string error = WriteSamplePackage(argv[3], argv[4]);
+  return error.empty() ? 0 : cli::Fail(error);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
-    std::cout << kUsage;
-    return argc < 2 ? 2 : 0;
+  if (argc < 2) {
+    std::cerr << kUsage;
+    return 2;
   }
   const std::string command = argv[1];
-  if (command == "inspect") {
-    if (WantsHelp(argc, argv)) {
-      std::cout << "usage: varnel-pack inspect FILE\n\nPrints the trailer, flags and information blocks of FILE.\n";
-      return 0;
-    }
-    if (argc != 3) return Fail("inspect takes one file");
-    PrintPackageInfo(argv[2], std::cout);
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << kUsage;
     return 0;
   }
-  if (command == "sample") {
-    if (WantsHelp(argc, argv)) {
-      std::cout << "usage: varnel-pack sample --stub STUB OUT\n\nWrites a small setup executable with sample files.\n";
-      return 0;
-    }
-    if (argc != 5 || std::strcmp(argv[2], "--stub") != 0) return Fail("sample needs --stub STUB OUT");
-    std::string error = WriteSamplePackage(argv[3], argv[4]);
-    return error.empty() ? 0 : Fail(error);
-  }
-  return Fail("unknown command '" + command + "' (see --help)");
+  if (command == "build") return RunBuild(argc, argv);
+  if (command == "inspect") return RunInspect(argc, argv);
+  if (command == "extract") return RunExtract(argc, argv);
+  if (command == "token") return RunToken(argc, argv);
+  if (command == "scramble") return RunScramble(argc, argv);
+  if (command == "sample") return RunSample(argc, argv);
+  return cli::Fail("unknown command '" + command + "' (see --help)");
 }

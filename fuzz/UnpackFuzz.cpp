@@ -1,0 +1,215 @@
+// libFuzzer target: the package reader (TGFileInfo) and the unpacker on a
+// package image written to a temporary folder.
+//
+// Input layout: byte 0 holds flags, the rest is the package.
+//   bit 0: the first volume is named setup.exe (else setup.bin); an agent copy is asked for
+//   bit 1: force prompt (answered with Cancel by the silent host)
+//   bit 2: two volumes: bytes 1..4 give the length of volume 1, volume 2 follows it
+//   bit 3: the first volume is named setup.exe.001
+//
+// After each run the work folder must hold only the package file(s) and the
+// destination, and its parent only the work folder: nothing may land beside
+// or above the destination.
+//
+// With VARNEL_FUZZ_SEEDS=<dir> in the environment the program writes a seed
+// corpus of real packages into <dir> and exits.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "package/PackWrite.h"
+#include "package/PackX.h"
+#include "package/UnPack.h"
+#include "package/ZLibOpen.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint8_t kFlagExe = 1, kFlagForcePrompt = 2, kFlagTwoVolumes = 4, kFlagExe001 = 8;
+
+void WriteFileBytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> Names(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+[[noreturn]] void Escaped(const fs::path& dir, const std::vector<std::string>& names) {
+  std::fprintf(stderr, "Something was written outside the destination, in %s:\n", dir.c_str());
+  for (const std::string& name : names) std::fprintf(stderr, "  %s\n", name.c_str());
+  std::abort();
+}
+
+// VARNEL_FUZZ_TMP (set by run.sh, which removes it afterwards) or a folder
+// of this process in the temp directory.
+const fs::path& BaseDir() {
+  static const fs::path base = [] {
+    const char* given = std::getenv("VARNEL_FUZZ_TMP");
+    fs::path p = given && *given ? fs::path(given)
+                                 : fs::temp_directory_path() / ("varnel_fuzz_" + std::to_string(::getpid()));
+    fs::remove_all(p);
+    fs::create_directories(p);
+    return p;
+  }();
+  return base;
+}
+
+void ExerciseFileInfo(const std::string& path) {
+  TGFileInfo info(path);
+  (void)info.SpaceRequired(path);
+  (void)info.InfoFileName();
+  (void)info.OriginalFileName();
+  (void)info.AgentFileName();
+  (void)info.SecretToken(true);
+  (void)info.DownloadToken(true);
+  (void)info.DownloadURL();
+  (void)info.BackgroundSetup();
+  (void)info.AlwaysDownload();
+}
+
+// --- Seed corpus ---------------------------------------------------------
+
+std::string Seed(uint8_t flags, const std::string& volume1, const std::string& volume2 = "") {
+  std::string seed(1, static_cast<char>(flags));
+  if (flags & kFlagTwoVolumes) {
+    std::string length(4, '\0');
+    PackFormat::PutU32(length, 0, static_cast<uint32_t>(volume1.size()));
+    seed += length;
+  }
+  return seed + volume1 + volume2;
+}
+
+TPackageWriter SeedWriter() {
+  TPackageWriter w;
+  w.stubImage = std::string(512, '\0');
+  w.stubImage[0] = 'M';
+  w.stubImage[1] = 'Z';
+  w.stubImage[256] = 'P';
+  w.stubImage[257] = 'E';
+  w.infoBlock = PackWrite::InfoBlock("http://example.com/", "Product.info", "Agent.exe", "bdcefghijk", false);
+  return w;
+}
+
+std::vector<std::string> SeedCorpus() {
+  std::vector<std::string> seeds;
+  TPackageWriter plain = SeedWriter();
+  plain.AddFile("Engine.exe*", 1248086749, "engine");
+  plain.AddFile("a.txt", 0, "alpha alpha alpha alpha");
+  plain.AddFile("a.txt", 0, "more");
+  seeds.push_back(Seed(kFlagExe, plain.Build()));
+  seeds.push_back(Seed(0, plain.Build() + std::string(64, '\x5A')));  // signature after the package
+
+  TPackageWriter stored = SeedWriter();
+  stored.level = 0;
+  stored.downloadBlock = PackWrite::DownloadBlock("http://example.com/dl", "setup.exe", true, "bcd", "1000");
+  stored.AddFile("|x*|", 0, "star in a later item");
+  stored.AddFile("sub\\b.bin", 0, std::string("\0\1\2", 3));
+  stored.AddRawBlock(std::string(4, '\0'));
+  seeds.push_back(Seed(kFlagExe001, stored.Build()));
+
+  TPackageWriter bare = SeedWriter();
+  bare.stubImage.clear();
+  bare.writeChecksum = false;
+  bare.AddFile("c.txt", 0, std::string(300, 'c'));
+  seeds.push_back(Seed(0, bare.Build()));
+
+  TPackageWriter hostile = SeedWriter();
+  hostile.AddFile("ok.txt", 0, "ok");
+  hostile.AddFile("..\\up.txt", 0, "up");
+  seeds.push_back(Seed(kFlagExe, hostile.Build()));
+
+  TPackageWriter spanned = SeedWriter();
+  spanned.options = PackFormat::kOptMoreVolumes;
+  spanned.AddFile("Engine.exe*", 0, "engine");
+  const std::string second = PackWrite::VolumeImage(
+      {PackWrite::EntryBlock(PackWrite::EntryText("v2.txt", 0, "two"), 6),
+       PackWrite::EntryBlock(PackWrite::EntryText("v2.txt", 0, "three"), 0)},
+      2, 0);
+  seeds.push_back(Seed(kFlagTwoVolumes | kFlagExe, spanned.Build(), second));
+  seeds.push_back(Seed(kFlagTwoVolumes | kFlagForcePrompt, spanned.Build(), second));
+  seeds.push_back(Seed(0, spanned.Build()));  // volume 2 missing
+  return seeds;
+}
+
+void WriteSeeds(const char* dir) {
+  fs::create_directories(dir);
+  const std::vector<std::string> seeds = SeedCorpus();
+  for (size_t i = 0; i < seeds.size(); ++i) WriteFileBytes(fs::path(dir) / ("seed" + std::to_string(i)), seeds[i]);
+  std::printf("%zu seeds written to %s\n", seeds.size(), dir);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  if (const char* dir = std::getenv("VARNEL_FUZZ_SEEDS")) {
+    WriteSeeds(dir);
+    std::exit(0);
+  }
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const uint8_t flags = data[0];
+  std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+  std::string volume1 = rest, volume2;
+  if (flags & kFlagTwoVolumes) {
+    if (rest.size() < 4) return 0;
+    const size_t length = std::min<size_t>(PackFormat::GetU32(rest, 0), rest.size() - 4);
+    volume1 = rest.substr(4, length);
+    volume2 = rest.substr(4 + length);
+  }
+
+  const fs::path work = BaseDir() / "run";
+  fs::remove_all(work);
+  fs::create_directories(work);
+  const std::string name = (flags & kFlagExe001) ? "setup.exe.001" : (flags & kFlagExe) ? "setup.exe" : "setup.bin";
+  const fs::path setup = work / name;
+  WriteFileBytes(setup, volume1);
+  std::vector<std::string> expected = {"dest", name};
+  if (flags & kFlagTwoVolumes) {
+    const std::string second = PackFormat::VolumeName(setup.string(), 2);
+    WriteFileBytes(second, volume2);
+    expected.push_back(fs::path(second).filename().string());
+  }
+  std::sort(expected.begin(), expected.end());
+
+  ExerciseFileInfo(setup.string());
+
+  TUnpackRequest request;
+  request.setupFile = setup.string();
+  request.destination = (work / "dest").string();
+  request.agentName = (flags & (kFlagExe | kFlagExe001)) ? "Agent.exe" : "";
+  request.forcePrompt = (flags & kFlagForcePrompt) != 0;
+  int64_t steps = 0;
+  request.progress = [&steps](int kind, int64_t) { steps += kind; };
+  TSilentUnpackHost host;
+  try {
+    UnpackPackage(request, host);
+  } catch (const EZLibError&) {
+    // A damaged compressed entry: the expected way out.
+  }
+
+  // The destination is created before any entry is written; it may be missing
+  // only when the volume never got that far.
+  if (!fs::exists(work / "dest")) fs::create_directories(work / "dest");
+  const std::vector<std::string> inWork = Names(work);
+  if (inWork != expected) Escaped(work, inWork);
+  const std::vector<std::string> inBase = Names(BaseDir());
+  if (inBase != std::vector<std::string>{"run"}) Escaped(BaseDir(), inBase);
+  fs::remove_all(work);
+  return 0;
+}

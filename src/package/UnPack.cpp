@@ -1,0 +1,298 @@
+#include "package/UnPack.h"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+#include <string_view>
+
+#include "package/PackX.h"
+#include "package/ZLibOpen.h"
+#include "util/FileIO.h"
+#include "util/Files.h"
+#include "util/SysInfo.h"
+#include "util/Utils.h"
+#include "util/VxSUB.h"
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+using namespace PackFormat;
+
+namespace {
+
+constexpr int64_t kReadPiece = 65536;
+
+int64_t g_failedWrites = 0;
+
+std::string ProcessIdText() {
+#ifdef _WIN32
+  return std::to_string(_getpid());
+#else
+  return std::to_string(::getpid());
+#endif
+}
+
+std::string NamePart(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// "..", "...", ".. " and the like: Windows drops trailing dots and blanks, so
+// all of them can mean the parent folder.
+bool IsParentComponent(std::string_view component) {
+  if (component.empty() || component.find_first_not_of(". ") != std::string_view::npos) return false;
+  return std::count(component.begin(), component.end(), '.') >= 2;
+}
+
+// The last error of the platform, or the stand-in text when it has none.
+std::string SystemErrorText() {
+  std::string text = LastErrorText();
+  return text.empty() ? "Error Reading \"SysUtils.SysErrorMessage(GetLastError)\"" : text;
+}
+
+// Date text of an entry header as a packed DOS date-time; 0 (leave the date)
+// when it is not a 32-bit number.
+int32_t EntryDate(const std::string& text) {
+  const int64_t value = TextToInt64(text, 0);
+  return value < INT32_MIN || value > INT32_MAX ? 0 : static_cast<int32_t>(value);
+}
+
+bool IsAgentSource(const std::string& setupFile) {
+  return EndsWith(".exe", setupFile, true) || EndsWith(".exe.001", setupFile, true);
+}
+
+// One call of UnpackPackage.
+class TUnpackRun {
+ public:
+  TUnpackRun(const TUnpackRequest& request, IUnpackHost& host) : req_(request), host_(host) {}
+  TUnpackResult Run();
+
+ private:
+  bool UnpackVolume(const std::string& path);
+  bool ExtractBlocks(TFile& file, int64_t offset, int64_t end);
+  bool ReadBlock(TFile& file, int64_t& offset, int64_t end, bool& compressed);
+  bool ExtractEntry(bool compressed);
+  void ReportFailedWrite(const std::string& target, size_t dataSize);
+  void WriteAgentCopy(TFile& file);
+  std::string NextVolume();
+  void Refuse(const std::string& why);
+  void Progress(int kind, int64_t count) {
+    if (req_.progress) req_.progress(kind, count);
+  }
+
+  const TUnpackRequest& req_;
+  IUnpackHost& host_;
+  TUnpackResult result_;
+  TPackTrailer record_;
+  int volumeNumber_ = 1;
+  int64_t blockCounter_ = 0;
+  int64_t firstEntryOffset_ = 0;
+  bool continue_ = true;
+  std::string block_;     // one block as read, reused
+  std::string inflated_;  // one inflated entry, reused
+};
+
+TUnpackResult TUnpackRun::Run() {
+  const int64_t started = MsCounter();
+  Progress(0, 0);
+  std::string volume = req_.setupFile;
+  for (;;) {
+    if (FileExists(volume) && !UnpackVolume(volume)) break;
+    if ((record_.Options() & kOptMoreVolumes) == 0) break;
+    volume = NextVolume();
+    if (!continue_) break;
+  }
+  if (!continue_) result_.engineEntry.clear();
+  Files::TraceText("UnCompressTime: " + std::to_string(MsCounter() - started) + " MS");
+  Files::TraceText("");
+  host_.Wait(500);
+  return result_;
+}
+
+// False when the run is to end: a failed checksum or a damaged or hostile entry.
+bool TUnpackRun::UnpackVolume(const std::string& path) {
+  const bool first = volumeNumber_ == 1;
+  record_ = TPackTrailer{};
+  ReadTrailer(path, record_);
+  if (first) Files::TraceText("FileInfo.FilesCount=" + std::to_string(record_.EntryCount()));
+
+  const uint32_t sum = PackageChecksum(path, record_.Length());
+  result_.ok = sum == record_.Checksum() || sum == kNoChecksum || record_.Checksum() == kNoChecksum;
+  if (!result_.ok) return false;
+
+  TFile file(path, TFile::Mode::Read);
+  const int64_t size = file.Size();
+  int64_t end = size;
+  if (IsPEImage(file)) {
+    const int64_t packageEnd = ReadPackageEnd(file);
+    if (packageEnd > 0) end = packageEnd;
+  }
+  Files::TraceText("FileLen=" + std::to_string(end));
+  if (!record_.HasMagic()) return true;
+
+  if (first) Progress(0, record_.EntryCount());
+  if (!Files::CreateDirTree(req_.destination))
+    host_.ShowError(req_.destination + "<P><P>Unable to create Directory!<P><P>" + SystemErrorText());
+  // An end pointer past the file cannot be read up to; the blocks end with the file.
+  if (!ExtractBlocks(file, record_.DataStart(), std::min(end, size))) return false;
+  if (first) WriteAgentCopy(file);
+  return true;
+}
+
+bool TUnpackRun::ExtractBlocks(TFile& file, int64_t offset, int64_t end) {
+  const int64_t infoBlocks = record_.InfoBlockCount();
+  do {
+    host_.Pump();
+    bool compressed = false;
+    if (!ReadBlock(file, offset, end, compressed)) {
+      Refuse("Damaged block at offset " + std::to_string(offset) + " of the volume");
+      return false;
+    }
+    ++blockCounter_;
+    if (blockCounter_ == infoBlocks) firstEntryOffset_ = offset;
+    if (blockCounter_ > infoBlocks && !ExtractEntry(compressed)) return false;
+  } while (end - offset > kTrailerSize);
+  return true;
+}
+
+// Reads the block at offset into block_ and moves offset past it. False when
+// the block does not lie whole inside the package or the read fails.
+bool TUnpackRun::ReadBlock(TFile& file, int64_t& offset, int64_t end, bool& compressed) {
+  uint8_t word[4];
+  if (offset < 0 || end - offset < 4 || !file.ReadAt(offset, word, 4)) return false;
+  const int32_t length = static_cast<int32_t>(GetU32(word));
+  const int64_t n = length < 0 ? -static_cast<int64_t>(length) : length;
+  compressed = length > 0;
+  if (n > end - offset - 4) return false;
+  try {
+    block_.resize(static_cast<size_t>(n));
+  } catch (const std::exception&) {  // bad_alloc, length_error
+    throw EZLibError(-4);              // "insufficient memory"
+  }
+  for (int64_t done = 0; done < n;) {
+    const int64_t piece = std::min(n - done, kReadPiece);
+    if (file.Read(block_.data() + done, piece) != piece) return false;
+    done += piece;
+    host_.Pump();
+  }
+  offset += n + 4;
+  return true;
+}
+
+// False when the entry's name is hostile (the run ends).
+bool TUnpackRun::ExtractEntry(bool compressed) {
+  std::string_view text = block_;
+  if (compressed) {
+    DecompressBuffer(block_, inflated_, 0, [this](int64_t, int64_t) { host_.Pump(); });
+    text = inflated_;
+  }
+  const size_t nul = text.find('\0');
+  if (nul == std::string_view::npos || nul == 0) return true;  // no header: skipped
+  const std::string header(text.substr(0, nul));
+  const std::string_view data = text.substr(nul + 1);
+  if (header.find('*') != std::string::npos) result_.engineEntry = header;
+
+  const std::string item = SUB::GetItem(header, 0, "");
+  std::string name = item;
+  const size_t star = name.find('*');
+  if (star != std::string::npos) {
+    result_.engineEntry = name;
+    name.resize(star);
+  }
+  if (IsHostileEntryName(name)) {
+    Refuse("Entry refused, it would leave the destination: " + item);
+    return false;
+  }
+  const std::string target = req_.destination + "\\" + name;
+  if (!FileExists(target)) Progress(1, 1);
+  // A name with folders extracts into the same tree below the destination.
+  const size_t folder = name.find_last_of("\\/");
+  if (folder != std::string::npos) Files::CreateDirTree(req_.destination + "\\" + name.substr(0, folder));
+  if (!Files::WriteFile(target, data, EntryDate(SUB::GetItem(header, 1, "")), nullptr, true))
+    ReportFailedWrite(target, data.size());
+  return true;
+}
+
+void TUnpackRun::ReportFailedWrite(const std::string& target, size_t dataSize) {
+  const std::string error = SystemErrorText();  // before other calls replace it
+  if (++g_failedWrites != 1) return;
+  const std::string details = error + "<P>" + "  Data Size: <T>" + std::to_string(dataSize) + " Bytes<P>" +
+                              "  File Size:  <T>" + std::to_string(Files::FileSizeByName(target)) + " Bytes<P>" +
+                              "  Bytes Free: <T>" +
+                              std::to_string(static_cast<int64_t>(Files::DiskFreeBytes(target))) + " Bytes";
+  host_.ShowError(target + "<P><P>Unable to save Extracted File!<P><P>" + details);
+}
+
+// The stub with its information blocks and no file entries, flagged as an agent.
+void TUnpackRun::WriteAgentCopy(TFile& file) {
+  const std::string agent = NamePart(req_.agentName);
+  if (agent.empty() || !IsAgentSource(req_.setupFile) || firstEntryOffset_ <= 0) return;
+  if (IsHostileEntryName(agent) || agent == ".") {
+    Files::TraceText("Agent copy refused, bad file name: " + agent);
+    return;
+  }
+  TPackTrailer trailer;
+  ReadTrailer(file, trailer);
+  std::string image(static_cast<size_t>(firstEntryOffset_), '\0');
+  if (!file.ReadAt(0, image.data(), firstEntryOffset_)) return;
+  // The low word of the package end pointer: the copy is read from its end.
+  for (size_t i = kEndPointerLow; i < kEndPointerLow + 4 && i < image.size(); ++i) image[i] = '\0';
+  trailer.bytes[kOffAgentPackage] = 1;
+  trailer.SetLength(kTrailerSize);
+  image += trailer.AsText();
+  const std::string path = req_.destination + "\\" + agent;
+  Files::WriteFile(path, image, FileDosDate(req_.setupFile), nullptr, false);
+  Files::TraceText(ProcessIdText() + " New AU-Agent: " + path);
+}
+
+std::string TUnpackRun::NextVolume() {
+  host_.AllowAutoPlayCancel();
+  ++volumeNumber_;
+  const std::string volume = VolumeName(req_.setupFile, volumeNumber_);
+  if (req_.forcePrompt || !FileExists(volume)) {
+    host_.EjectCD(volume);
+    const std::string text = ReplaceText(req_.diskPrompt, "<DISK_NUM>", std::to_string(volumeNumber_));
+    do {
+      continue_ = host_.AskOkCancel(text, req_.caption, req_.buttons, req_.charset);
+      host_.Wait(500);
+    } while (!FileExists(volume) && continue_);
+  }
+  Progress(1, 1);
+  return volume;
+}
+
+// Ends the run without an engine to start: the package is damaged or hostile.
+void TUnpackRun::Refuse(const std::string& why) {
+  Files::TraceText(why);
+  result_.ok = false;
+  result_.engineEntry.clear();
+}
+
+}  // namespace
+
+bool IsHostileEntryName(const std::string& name) {
+  if (name.empty()) return false;
+  // Absolute, UNC ("\\server", "\\?\", "\\.\") and drive-relative forms.
+  if (name[0] == '\\' || name[0] == '/') return true;
+  // Drive letters and alternate data streams.
+  if (name.find(':') != std::string::npos) return true;
+  size_t start = 0;
+  for (;;) {
+    const size_t sep = name.find_first_of("\\/", start);
+    const std::string_view component = std::string_view(name).substr(start, sep - start);
+    if (IsParentComponent(component)) return true;
+    if (sep == std::string::npos) return false;
+    start = sep + 1;
+  }
+}
+
+int64_t UnpackFailedWrites() { return g_failedWrites; }
+
+void ResetUnpackFailedWrites() { g_failedWrites = 0; }
+
+TUnpackResult UnpackPackage(const TUnpackRequest& request, IUnpackHost& host) {
+  return TUnpackRun(request, host).Run();
+}

@@ -1,0 +1,81 @@
+// Process-wide state of one stub run: the package information of the own
+// executable, the command line, the working directory, the listener of the
+// agent's notifications, the download abort flag, the exit code and the run
+// state that the agent's timer ticks and control messages share.
+//
+// The start-up sequence (Stub_win32.cpp) fills it once; the window, the
+// extraction run and the update cycle read it. One thread uses it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class TGFileInfo;
+
+namespace Stub {
+
+// Reads the own package from ownPath and keeps the raw command line.
+void StartState(const std::string& ownPath, const std::string& commandLine, uint32_t processId);
+// Frees the package information (the paths and flags stay readable).
+void EndState();
+
+// The own package; an empty one (no package) before StartState and after EndState.
+const TGFileInfo& OwnInfo();
+const std::string& OwnPath();
+std::string OwnFileName();
+std::string OwnDir();  // with trailing backslash
+uint32_t ProcessId();
+const std::string& CommandLine();  // exactly as the system passed it
+const std::string& CommandArgs();  // the arguments part (CommandLineArgs)
+bool AgentPackage();
+bool TraceLogFlag();  // agent package and the package's trace flag
+
+// Class of the stub window; "VarnelStub" until the start-up sequence sets it.
+const std::string& WindowClass();
+void SetWindowClass(const std::string& name);
+
+// Temp folder + "SETUP_" + a number from the own file's date (no trailing
+// backslash). The first call deletes a folder of that name with its contents
+// and creates it anew; later calls give the same path.
+std::string WorkingDirectory();
+// The extraction run moves the working directory to another drive.
+void SetWorkingDirectory(const std::string& dir);
+bool WorkingDirectoryInUse();
+// Deletes the working directory with its contents, but only when this
+// process has used one: an agent that never extracted anything must not
+// remove the folder of a setup that happens to share its name.
+void DeleteWorkingDirectory();
+
+// Listener of the agent's notifications (set by wm_LocalMsg).
+void SetListener(uintptr_t window, uint32_t message);
+uintptr_t ListenerWindow();
+uint32_t ListenerMessage();
+bool HasListener();  // both are non-zero
+
+// Download abort flag: set by a close request and by the window's teardown,
+// cleared by a caller before each transfer, read by the download loop.
+bool DownloadAbort();
+void SetDownloadAbort(bool abort);
+
+// 0, or the engine's exit code after a setup run that started it.
+void SetExitCode(uint32_t code);
+uint32_t ExitCode();
+
+// Run state of the agent that its ticks and control messages share.
+struct TAgentRun {
+  int32_t tickCounter = -3;    // checks run from 1 on
+  int32_t stopCountdown = -1;  // 0: the next tick ends the run; below 0: never
+  std::array<uint8_t, 8> transient{255, 255, 255, 255, 255, 255, 255, 255};
+};
+TAgentRun& AgentRun();
+
+// "|v0|v1|...|": item i replaces option i; a missing, empty or non-numeric
+// item keeps the option; only the low byte of a value is kept.
+void ApplyTransientList(std::array<uint8_t, 8>& options, const std::string& list);
+std::string TransientList(const std::array<uint8_t, 8>& options);
+
+// Clamps a 64-bit switch value into 32 bits.
+int32_t ClampToInt32(int64_t value);
+
+}  // namespace Stub

@@ -1,0 +1,228 @@
+// The run of the stub from process entry to exit: it reads its own package,
+// decides which of its four roles this run takes, and runs it.
+//
+// Two choices of our own:
+//  - The X_ and Y_ copies are started with their paths in double quotes, so
+//    that a folder with blanks cannot be split into program and arguments.
+//  - The X_ copy receives /TRANSIENTx= but does not apply it; only the plain
+//    agent applies the list (to its own options, just before it exits). The
+//    transient options reach a running X_ copy through the agent commands.
+#include "stub/Stub.h"
+
+#include "autoupdate/Process.h"
+#include "package/PackX.h"
+#include "stub/StubState.h"
+#include "stub/StubWin.h"
+#include "stub/VxDebug.h"
+#include "util/FileIO.h"
+#include "util/Files.h"
+#include "util/OSInfo.h"
+#include "util/SysInfo.h"
+#include "util/Utils.h"
+#include "util/Win.h"
+
+namespace Stub {
+
+namespace {
+
+// How long the plain agent waits for a freshly started X_ copy.
+constexpr int64_t kXStartWaitMs = 3000;
+constexpr int kXStartPollMs = 200;
+
+std::string Pid() { return IntToText(ProcessId()); }
+
+void DebugLine(const std::string& text) { VxDebug::DebugLine(text); }
+void Trace(const std::string& text) { VxDebug::Trace(text); }
+
+std::string RawCommandLine() {
+  const char* line = ::GetCommandLineA();
+  return line ? line : "";
+}
+
+bool WindowClassExists(const std::string& className) {
+  return !className.empty() && ::FindWindowA(className.c_str(), nullptr) != nullptr;
+}
+
+// Starts the command with its window hidden and does not wait for it.
+bool StartHidden(const std::string& command) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION process{};
+  std::string line = command;
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return false;
+  THandle processHandle(process.hProcess), threadHandle(process.hThread);
+  return true;
+}
+
+TRoleFacts CurrentFacts(bool ownWindowExists) {
+  TRoleFacts facts;
+  facts.agentPackage = AgentPackage();
+  facts.copyToTemp = OwnInfo().CopyToTemp();
+  facts.ownFileName = OwnFileName();
+  facts.agentFileName = OwnInfo().AgentFileName();
+  facts.spanCdLevel = GetSwitchInt(CommandArgs(), "/SpanCdLvl=", 1);
+  facts.ownWindowExists = ownWindowExists;
+  return facts;
+}
+
+std::string XPath() { return OwnDir() + "X_" + OwnFileName(); }
+
+bool XIsRunning() { return WindowClassExists(XWindowClassName(OwnInfo().AgentFileName())); }
+
+void PostToX(unsigned message, int64_t wParam, int64_t lParam) {
+  PostProcessMessage(XPath(), message, static_cast<uintptr_t>(wParam), static_cast<intptr_t>(lParam));
+}
+
+void RunXAgent() {
+  Trace("CheckTestMode");
+  if (StubWin::Hooks().checkTestMode) StubWin::Hooks().checkTestMode(true);
+  Trace("WinMain");
+  StubWin::WinMain();
+  Trace("DeleteMySelf");
+  Files::DeleteMySelf(false, false);
+}
+
+void RunWindow(int64_t spanCdLevel) {
+  StubWin::WinMain();
+  if (spanCdLevel == 2) Files::DeleteMySelf(true, false);
+}
+
+}  // namespace
+
+uint32_t RunStub() {
+  VxDebug::InstallDebugChannel();
+  const std::string commandLine = RawCommandLine();
+  const uint32_t pid = static_cast<uint32_t>(::GetCurrentProcessId());
+  DebugLine(IntToText(pid) + " ==== STUB START ====> " + commandLine + "<");
+
+  const std::string ownPath = ExePath();
+  StartState(ownPath, commandLine, pid);
+  VxDebug::StartTrace(OwnInfo(), ownPath);
+
+  Trace("");
+  Trace("");
+  Trace("=== START === " + ownPath);
+  Trace("CommandLine=" + commandLine);
+  Trace("Agent Version=" + GetExeVersion(ownPath));
+  DebugLine(Pid() + " ==== ThisIs_AutoUpdateProg=" + BoolToText(AgentPackage()));
+
+  DoRunStubWin();
+
+  EndState();
+  DebugLine(Pid() + " ==== STUB END ====> " + commandLine + "<");
+  DebugLine("");
+  Trace("=== EXIT === " + ownPath);
+  Trace("");
+  return ExitCode();
+}
+
+void DoRunStubWin() {
+  Trace("DoRunStubWin() --- Start");
+  SetWindowClass(WindowClassName(AgentPackage(), OwnPath()));
+
+  const bool xRunning = XIsRunning();
+  const TRoleFacts facts = CurrentFacts(WindowClassExists(WindowClass()));
+  Trace("X_ExeIsRunning=" + BoolToText(xRunning));
+  Trace("ThisIs_Plain_AutoUpdate_Exe=" + BoolToText(IsPlainAgent(facts)));
+  Trace("ThisIs_X_AutoUpdate_Exe=" + BoolToText(IsXAgent(facts)));
+
+  switch (ChooseRole(facts)) {
+    case TRole::SecondInstance:
+      break;
+    case TRole::PlainAgent:
+      CreateAndRun_X_Exe();
+      break;
+    case TRole::XAgent:
+      RunXAgent();
+      break;
+    case TRole::TempCopyRelaunch:
+      RelaunchTempCopy();
+      break;
+    case TRole::Window:
+      RunWindow(facts.spanCdLevel);
+      break;
+  }
+
+  // Also when another instance already had the window.
+  if (IsPlainAgent(facts)) HandleParamOK(xRunning);
+  Trace("DoRunStubWin() --- End");
+}
+
+void CreateAndRun_X_Exe() {
+  const std::string& args = CommandArgs();
+  Trace("CreateAndRun_X_Exe() --- Start");
+  const std::string zz = GetSwitch(args, "/_ZZ=", "");
+  DebugLine(Pid() + " CreateAndRun_X_Exe-1 " + zz);
+  if (XIsRunning() && zz != "99") return;
+  if (!SameTextTrim(OwnFileName(), OwnInfo().AgentFileName())) return;
+
+  DebugLine(Pid() + " CreateAndRun_X_Exe-2");
+  const int64_t wait = GetSwitchInt(args, "/WAIT=", 0);
+  Trace("Wait " + IntToText(wait) + " SEC");
+  if (wait > 0) WaitPumping(0, wait * 1000);
+
+  const std::string xPath = XPath();
+  // A copy that fails (the running X_ copy holds its file) goes unnoticed:
+  // the start below then runs whatever file is there.
+  ::CopyFileA(OwnPath().c_str(), xPath.c_str(), FALSE);
+  Trace("Create X_ File ");
+
+  const std::string xArgs = XCopyArguments(GetSwitch(args, "/TRANSIENT=", ""), GetSwitch(args, "/DELAY=", ""));
+  Trace("WinExec: " + xPath + xArgs);
+  StartHidden("\"" + xPath + "\"" + xArgs);
+
+  // Messages posted before the copy has its window would be lost, so the
+  // wait ends only when the process runs and its window is there.
+  if (!args.empty()) {
+    const int64_t start = MsCounter();
+    do {
+      WaitPumping(0, kXStartPollMs);
+      if (IsProcessRunning(xPath) && XIsRunning()) break;
+    } while (MsCounter() - start < kXStartWaitMs);
+  }
+  Trace("CreateAndRun_X_Exe() --- End");
+}
+
+void HandleParamOK(bool xWasRunning) {
+  const std::string& args = CommandArgs();
+  Trace("HandleParamOK() --- Start");
+  const std::string xPath = XPath();
+
+  const int64_t stop = GetSwitchInt(args, "/STOP=", -1);
+  if (stop >= 0 && FileExists(xPath)) {
+    Trace("PostProcessMessage(wm_ShutDown) to: " + xPath);
+    PostToX(wm_ShutDown, stop, 0);
+  }
+
+  const std::string wmMsg = GetSwitch(args, "/WM_MSG=", "");
+  if (!wmMsg.empty() && FileExists(xPath)) {
+    int64_t window = 0, message = 0;
+    ParseWmMsg(wmMsg, window, message);
+    Trace("PostProcessMessage(wm_LocalMsg) to: " + xPath + " - " + ":" + wmMsg + ":");
+    PostToX(wm_LocalMsg, window, message);
+  }
+
+  const int64_t test = GetSwitchInt(args, "/TEST=", -1);
+  if (test >= 0 && FileExists(xPath)) {
+    Trace("PostProcessMessage(wm_AgentMsg) to: " + xPath + " - " + "AU_PerformUpdateCycle (" + IntToText(test) + ")");
+    PostToX(wm_AgentMsg, 31, test);
+    // A copy started just for this test quits after its cycle.
+    if (!xWasRunning && test > 0) PostToX(wm_ShutDown, 2, 0);
+  }
+
+  const std::string transient = GetSwitch(args, "/TRANSIENTx=", "");
+  if (!transient.empty()) ApplyTransientList(AgentRun().transient, transient);
+  Trace("HandleParamOK() --- End");
+}
+
+void RelaunchTempCopy() {
+  const std::string workDir = WorkingDirectory();
+  const std::string yPath = workDir + "\\" + "Y_" + OwnFileName();
+  ::CopyFileA(OwnPath().c_str(), yPath.c_str(), FALSE);
+  StartHidden(TempCopyCommand(yPath, CommandArgs(), OwnPath()));
+}
+
+}  // namespace Stub

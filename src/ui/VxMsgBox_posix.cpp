@@ -1,0 +1,10 @@
+// Without a window system there is no box to show: the answer is that of a
+// box closed without a button.
+#include "ui/VxMsgBox.h"
+
+int ShowMsgBox(intptr_t /*owner*/, const std::string& /*text*/, const std::string& /*caption*/,
+               const std::string& /*buttons*/, uint32_t /*style*/, int /*timeoutMs*/) {
+  return MsgBox::kIdNone;
+}
+
+intptr_t MsgBox::ActiveWindow() { return 0; }

@@ -1,0 +1,252 @@
+// Helpers of the tests that run the built stub as real processes (wine64):
+// packages around the stub, started processes that never outlive a test, a
+// private temp folder, the debug viewer, and looks at another process's
+// windows.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "package/PackWrite.h"
+#include "package/PackX.h"
+#include "util/Utils.h"
+#include "util/Win.h"
+
+#include <tlhelp32.h>
+
+namespace stubtest {
+
+constexpr DWORD kNotEnded = 0xFFFFFFFE;
+// Generous: the first start of a program under wine is slow.
+constexpr int kStartMs = 30000;
+
+inline const std::string& StubImage() {
+  static const std::string image = testsupport::ReadBytes(testsupport::BuildPath("src/stub/VarnelStub.exe"));
+  return image;
+}
+
+struct TPackageRecipe {
+  bool agent = false;
+  std::string agentFile = "Foo.AutoUpdate.exe";
+  uint8_t options = 0;
+  std::vector<std::string> language{"Charset=0", "FontSize=8", "FontName=Tahoma"};
+};
+
+inline std::string PackageBytes(const TPackageRecipe& recipe) {
+  TPackageWriter w;
+  w.stubImage = StubImage();
+  w.agentPackage = recipe.agent;
+  w.options = recipe.options;
+  w.languageBlock = PackWrite::LanguageBlock({{"English", recipe.language}});
+  w.infoBlock = PackWrite::InfoBlock("http://localhost/", "Foo.info", recipe.agentFile, "", false);
+  w.AddFile("readme.txt", 0, "data");
+  return w.Build();
+}
+
+inline std::string WritePackage(const std::string& path, const TPackageRecipe& recipe) {
+  testsupport::WriteBytes(path, PackageBytes(recipe));
+  return path;
+}
+
+// Waits, dispatching this thread's messages, until done() or ms have passed.
+inline bool WaitUntil(const std::function<bool()>& done, int ms) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    if (done()) return true;
+    if (static_cast<int>(::GetTickCount() - start) >= ms) return false;
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageA(&msg);
+    }
+    ::Sleep(30);
+  }
+}
+
+inline HWND FindTop(const std::string& windowClass) { return ::FindWindowA(windowClass.c_str(), nullptr); }
+
+inline HWND WaitForWindow(const std::string& windowClass, int ms = kStartMs) {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindTop(windowClass)) != nullptr; }, ms);
+  return found;
+}
+
+// A started program; terminated by the destructor when still running.
+class TProc {
+ public:
+  TProc() = default;
+  TProc(const std::string& exe, const std::string& args) { Start(exe, args); }
+  TProc(const TProc&) = delete;
+  TProc& operator=(const TProc&) = delete;
+  ~TProc() { Kill(); }
+
+  bool Start(const std::string& exe, const std::string& args) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::string line = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+      return false;
+    process_.Reset(info.hProcess);
+    ::CloseHandle(info.hThread);
+    id_ = info.dwProcessId;
+    return true;
+  }
+
+  // Exit code, or kNotEnded after ms.
+  DWORD Wait(int ms) {
+    if (!process_) return kNotEnded;
+    bool ended = WaitUntil([&] { return ::WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0; }, ms);
+    if (!ended) return kNotEnded;
+    DWORD code = 0;
+    ::GetExitCodeProcess(process_.Get(), &code);
+    return code;
+  }
+
+  bool Running() const { return process_ && ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT; }
+  DWORD Id() const { return id_; }
+
+  void Kill() {
+    if (Running()) {
+      ::TerminateProcess(process_.Get(), 99);
+      ::WaitForSingleObject(process_.Get(), 10000);
+    }
+  }
+
+ private:
+  THandle process_;
+  DWORD id_ = 0;
+};
+
+// Ends every process of this name (copies that the stub started itself).
+inline int KillAllNamed(const std::string& exeName) {
+  int killed = 0;
+  THandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return 0;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL ok = ::Process32First(snapshot.Get(), &entry); ok; ok = ::Process32Next(snapshot.Get(), &entry)) {
+    if (!SameText(entry.szExeFile, exeName)) continue;
+    THandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (!process) continue;
+    ::TerminateProcess(process.Get(), 99);
+    ::WaitForSingleObject(process.Get(), 10000);
+    ++killed;
+  }
+  return killed;
+}
+
+inline bool AnyRunningNamed(const std::string& exeName) {
+  THandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return false;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL ok = ::Process32First(snapshot.Get(), &entry); ok; ok = ::Process32Next(snapshot.Get(), &entry))
+    if (SameText(entry.szExeFile, exeName)) return true;
+  return false;
+}
+
+// Points TMP and TEMP of this process, and so of every program it starts, at
+// a folder of the test.
+class TTempEnv {
+ public:
+  explicit TTempEnv(const std::string& dir) {
+    Save("TMP", tmp_);
+    Save("TEMP", temp_);
+    ::SetEnvironmentVariableA("TMP", dir.c_str());
+    ::SetEnvironmentVariableA("TEMP", dir.c_str());
+  }
+  ~TTempEnv() {
+    ::SetEnvironmentVariableA("TMP", tmp_.empty() ? nullptr : tmp_.c_str());
+    ::SetEnvironmentVariableA("TEMP", temp_.empty() ? nullptr : temp_.c_str());
+  }
+  TTempEnv(const TTempEnv&) = delete;
+  TTempEnv& operator=(const TTempEnv&) = delete;
+
+ private:
+  static void Save(const char* name, std::string& value) {
+    char buffer[MAX_PATH * 2] = {0};
+    DWORD n = ::GetEnvironmentVariableA(name, buffer, sizeof(buffer));
+    if (n > 0 && n < sizeof(buffer)) value = buffer;
+  }
+  std::string tmp_, temp_;
+};
+
+// The debug viewer tool, writing what it receives to a file.
+class TDebugViewer {
+ public:
+  explicit TDebugViewer(const std::string& output) : output_(output) {
+    proc_.Start(testsupport::BuildPath("tools/debug-viewer/debug-viewer.exe"), "\"" + output + "\"");
+    WaitForWindow(".VxDebug.");
+  }
+  ~TDebugViewer() {
+    if (HWND w = FindTop(".VxDebug.")) ::PostMessageA(w, WM_CLOSE, 0, 0);
+    if (proc_.Wait(10000) == kNotEnded) proc_.Kill();
+  }
+  TDebugViewer(const TDebugViewer&) = delete;
+  TDebugViewer& operator=(const TDebugViewer&) = delete;
+  std::string Text() const { return testsupport::ReadBytes(output_); }
+  // Waits until part arrives, looking from offset `from` of the received text.
+  bool WaitFor(const std::string& part, int ms = kStartMs, size_t from = 0) const {
+    return WaitUntil([&] { return Text().find(part, from) != std::string::npos; }, ms);
+  }
+
+ private:
+  std::string output_;
+  TProc proc_;
+};
+
+inline bool FileHas(const std::string& path, const std::string& part) {
+  return testsupport::ReadBytes(path).find(part) != std::string::npos;
+}
+
+inline bool WaitForFileText(const std::string& path, const std::string& part, int ms = kStartMs) {
+  return WaitUntil([&] { return FileHas(path, part); }, ms);
+}
+
+inline int CountOf(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + part.size())) ++n;
+  return n;
+}
+
+inline bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A child window as another process shows it: class, rectangle in the
+// parent's client area, styles.
+struct TChild {
+  std::string className;
+  RECT rect{};
+  LONG style = 0;
+  LONG exStyle = 0;
+};
+
+inline std::vector<TChild> ChildrenOf(HWND parent) {
+  std::vector<TChild> children;
+  for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    TChild c;
+    char name[256] = {0};
+    ::GetClassNameA(child, name, sizeof(name));
+    c.className = name;
+    ::GetWindowRect(child, &c.rect);
+    ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&c.rect), 2);
+    c.style = ::GetWindowLongA(child, GWL_STYLE);
+    c.exStyle = ::GetWindowLongA(child, GWL_EXSTYLE);
+    children.push_back(c);
+  }
+  return children;
+}
+
+inline std::string WindowText(HWND window) {
+  char text[512] = {0};
+  DWORD_PTR length = 0;
+  ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                        &length);
+  return text;
+}
+
+inline std::string DirOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+
+}  // namespace stubtest

@@ -1,0 +1,192 @@
+// Text and JSON forms of an inspection.
+#include <cstdio>
+#include <ostream>
+
+#include "Inspect.h"
+
+using namespace PackFormat;
+
+namespace {
+
+const char* YesNo(bool b) { return b ? "yes" : "no"; }
+
+// An empty stored token is shown empty, not as the unscrambler's random number.
+std::string PlainToken(const std::string& stored) { return stored.empty() ? "" : UnscrambleToken(stored); }
+
+std::string Hex2(unsigned char c) {
+  static const char kHex[] = "0123456789ABCDEF";
+  return {kHex[c >> 4], kHex[c & 15]};
+}
+
+// Control characters of the language block shown readably.
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) out += c >= 32 && c != 127 ? std::string(1, static_cast<char>(c)) : "\\x" + Hex2(c);
+  return out;
+}
+
+void PrintSummary(const std::string& path, std::ostream& out) {
+  TGFileInfo info(path);
+  const TPackTrailer& t = info.Trailer();
+  out << "file:                 " << path << "\n";
+  out << "package found:        " << YesNo(t.HasMagic()) << "\n";
+  if (!t.HasMagic()) return;
+  out << "information blocks:   " << int(t.InfoBlockCount()) << "\n";
+  out << "first entry offset:   " << t.DataStart() << "\n";
+  out << "file entries:         " << t.EntryCount() << "\n";
+  out << "trailer length:       " << t.Length() << "\n";
+  const uint32_t sum = PackageChecksum(path, t.Length());
+  out << "checksum:             " << t.Checksum();
+  if (t.Checksum() == kNoChecksum || sum == kNoChecksum)
+    out << " (not computed)\n";
+  else
+    out << (sum == t.Checksum() ? " (matches)\n" : " (MISMATCH: computed " + std::to_string(sum) + ")\n");
+  out << "space table:         ";
+  for (int i = 0; i < kSpaceTableEntries; ++i) out << " " << t.SpaceEntry(i);
+  out << "\n";
+  out << "temp-drive notice:    " << YesNo(info.TempDriveNotice()) << "\n";
+  out << "more volumes:         " << YesNo(info.MoreVolumes()) << "\n";
+  out << "copy to temp:         " << YesNo(info.CopyToTemp()) << "\n";
+  out << "activity bar:         " << YesNo(info.ShowActivityBar()) << "\n";
+  out << "agent trace log:      " << YesNo(info.AgentTraceLog()) << "\n";
+  out << "download setup:       " << YesNo(info.DownloadSetup()) << "\n";
+  out << "ask before download:  " << YesNo(info.AskBeforeDownload()) << "\n";
+  out << "carries agent:        " << YesNo(info.CarriesAgent()) << "\n";
+  out << "agent package:        " << YesNo(info.IsAgentPackage()) << "\n";
+  out << "language block:       " << Printable(info.LanguageBlock()) << "\n";
+  out << "info folder URL:      " << info.InfoFolderURL() << "\n";
+  out << "info file:            " << info.InfoFileName() << "\n";
+  out << "settings file:        " << info.OriginalFileName() << "\n";
+  out << "agent file:           " << info.AgentFileName() << "\n";
+  out << "secret token:         " << PlainToken(info.SecretToken(false)) << "\n";
+  out << "background setup:     " << YesNo(info.BackgroundSetup()) << "\n";
+  if (t.InfoBlockCount() > 2) {
+    out << "download URL:         " << info.DownloadURL() << "\n";
+    out << "download file:        " << info.DownloadFileName() << "\n";
+    out << "always download:      " << YesNo(info.AlwaysDownload()) << "\n";
+    out << "download token:       " << PlainToken(info.DownloadToken(false)) << "\n";
+    out << "download size:        " << info.DownloadSize() << "\n";
+  }
+  out << "space required here:  " << static_cast<uint64_t>(info.SpaceRequired(path)) << " bytes\n";
+}
+
+void PrintVolume(const TVolumeReport& v, std::ostream& out) {
+  out << "volume " << v.number << ":             " << v.path;
+  if (!v.present || !v.package) {
+    out << (v.present ? " (no package)\n" : " (MISSING)\n");
+    return;
+  }
+  out << "\n  package end " << v.packageEnd << " of " << v.fileSize << " bytes, " << v.trailer.EntryCount()
+      << " in the entry count, " << v.entries.size() << " entries, checksum " << v.trailer.Checksum() << " ("
+      << v.checksumStatus << "), more volumes: " << YesNo((v.trailer.Options() & kOptMoreVolumes) != 0) << "\n";
+  if (v.entries.empty()) return;
+  char line[160];
+  std::snprintf(line, sizeof(line), "    %-19s %12s %12s  %-10s  %s\n", "date", "stored", "inflated", "kind", "name");
+  out << line;
+  for (const TEntryReport& e : v.entries) {
+    const char* kind = !e.block.readable ? "DAMAGED" : e.block.compressed ? "compressed" : "stored";
+    std::snprintf(line, sizeof(line), "    %-19s %12lld %12lld  %-10s  ", DosDateText(e.date).c_str(),
+                  static_cast<long long>(e.block.storedSize), static_cast<long long>(e.block.inflatedSize), kind);
+    out << line << Printable(e.name) << (e.engine ? "  [engine]" : "") << (e.block.hasNul ? "" : "  (no header)")
+        << "\n";
+  }
+}
+
+// JSON string: control characters and bytes above 127 escaped (texts are 8-bit).
+std::string J(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 32 || c >= 127) {
+      out += "\\u00" + Hex2(c);
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+const char* B(bool b) { return b ? "true" : "false"; }
+
+void PrintJsonInfo(const TGFileInfo& info, std::ostream& out) {
+  out << ",\"flags\":{\"tempDriveNotice\":" << B(info.TempDriveNotice()) << ",\"moreVolumes\":" << B(info.MoreVolumes())
+      << ",\"copyToTemp\":" << B(info.CopyToTemp()) << ",\"activityBar\":" << B(info.ShowActivityBar())
+      << ",\"agentTraceLog\":" << B(info.AgentTraceLog()) << ",\"downloadSetup\":" << B(info.DownloadSetup())
+      << ",\"askBeforeDownload\":" << B(info.AskBeforeDownload()) << ",\"carriesAgent\":" << B(info.CarriesAgent())
+      << ",\"agentPackage\":" << B(info.IsAgentPackage()) << "}";
+  out << ",\"languageBlock\":" << J(info.LanguageBlock());
+  out << ",\"info\":{\"infoFolderURL\":" << J(info.InfoFolderURL()) << ",\"infoFile\":" << J(info.InfoFileName())
+      << ",\"settingsFile\":" << J(info.OriginalFileName()) << ",\"agentFile\":" << J(info.AgentFileName())
+      << ",\"secretToken\":" << J(PlainToken(info.SecretToken(false))) << ",\"storedToken\":" << J(info.SecretToken(false))
+      << ",\"background\":" << B(info.BackgroundSetup()) << "}";
+  out << ",\"download\":";
+  if (info.Trailer().InfoBlockCount() > 2)
+    out << "{\"url\":" << J(info.DownloadURL()) << ",\"file\":" << J(info.DownloadFileName())
+        << ",\"alwaysDownload\":" << B(info.AlwaysDownload()) << ",\"token\":" << J(PlainToken(info.DownloadToken(false)))
+        << ",\"storedToken\":" << J(info.DownloadToken(false)) << ",\"size\":" << J(info.DownloadSize()) << "}";
+  else
+    out << "null";
+}
+
+void PrintJsonVolume(const TVolumeReport& v, std::ostream& out) {
+  const TPackTrailer& t = v.trailer;
+  out << "{\"number\":" << v.number << ",\"path\":" << J(v.path) << ",\"present\":" << B(v.present)
+      << ",\"package\":" << B(v.package);
+  if (v.package) {
+    out << ",\"fileSize\":" << v.fileSize << ",\"packageEnd\":" << v.packageEnd << ",\"format\":" << int(t.bytes[0])
+        << ",\"infoBlockCount\":" << int(t.InfoBlockCount()) << ",\"dataStart\":" << t.DataStart()
+        << ",\"entryCount\":" << t.EntryCount() << ",\"checksum\":" << t.Checksum()
+        << ",\"computedChecksum\":" << v.computedChecksum << ",\"checksumStatus\":" << J(v.checksumStatus)
+        << ",\"options\":" << int(t.Options()) << ",\"moreVolumes\":" << B((t.Options() & kOptMoreVolumes) != 0)
+        << ",\"trailerLength\":" << t.Length() << ",\"spaceTable\":[";
+    for (int i = 0; i < kSpaceTableEntries; ++i) out << (i ? "," : "") << t.SpaceEntry(i);
+    out << "],\"entries\":[";
+    for (size_t i = 0; i < v.entries.size(); ++i) {
+      const TEntryReport& e = v.entries[i];
+      out << (i ? "," : "") << "{\"name\":" << J(e.name) << ",\"date\":" << e.date
+          << ",\"dateText\":" << J(DosDateText(e.date)) << ",\"offset\":" << e.block.offset
+          << ",\"storedSize\":" << e.block.storedSize << ",\"inflatedSize\":" << e.block.inflatedSize
+          << ",\"dataSize\":" << e.dataSize << ",\"compressed\":" << B(e.block.compressed)
+          << ",\"engine\":" << B(e.engine) << ",\"readable\":" << B(e.block.readable) << "}";
+    }
+    out << "]";
+  }
+  out << "}";
+}
+
+}  // namespace
+
+void PrintPackageInfo(const std::string& path, std::ostream& out) { PrintSummary(path, out); }
+
+void PrintInspectionText(const TInspection& inspection, std::ostream& out) {
+  PrintSummary(inspection.path, out);
+  if (inspection.volumes.empty() || !inspection.volumes[0].package) return;
+  out << "volumes:              " << inspection.volumes.size() << "\n";
+  for (const TVolumeReport& volume : inspection.volumes) PrintVolume(volume, out);
+  for (const std::string& extra : inspection.extraVolumes)
+    out << "not announced:        " << extra << " (no trailer says that it follows)\n";
+  for (const std::string& problem : inspection.problems) out << "PROBLEM: " << problem << "\n";
+}
+
+void PrintInspectionJson(const TInspection& inspection, std::ostream& out) {
+  TGFileInfo info(inspection.path);
+  const bool package = info.Trailer().HasMagic();
+  out << "{\"file\":" << J(inspection.path) << ",\"package\":" << B(package);
+  if (package) {
+    out << ",\"firstEntryOffset\":" << info.Trailer().DataStart()
+        << ",\"spaceRequiredHere\":" << static_cast<uint64_t>(info.SpaceRequired(inspection.path));
+    PrintJsonInfo(info, out);
+  }
+  out << ",\"volumes\":[";
+  for (size_t i = 0; i < inspection.volumes.size(); ++i) {
+    out << (i ? "," : "");
+    PrintJsonVolume(inspection.volumes[i], out);
+  }
+  out << "],\"extraVolumes\":[";
+  for (size_t i = 0; i < inspection.extraVolumes.size(); ++i) out << (i ? "," : "") << J(inspection.extraVolumes[i]);
+  out << "],\"problems\":[";
+  for (size_t i = 0; i < inspection.problems.size(); ++i) out << (i ? "," : "") << J(inspection.problems[i]);
+  out << "]}\n";
+}
