@@ -124,6 +124,20 @@ int32_t DosDateTime(int year, int month, int day, int hour, int minute, int seco
 
 }  // namespace PackWrite
 
+namespace {
+
+// Appends the trailer; its checksum covers everything before it (or is 1234).
+void AppendTrailer(std::string& image, TPackTrailer trailer, bool writeChecksum) {
+  trailer.SetChecksum(kNoChecksum);
+  image += trailer.AsText();
+  if (writeChecksum) {
+    trailer.SetChecksum(PackageChecksumOfImage(image, kTrailerSize));
+    image.replace(image.size() - kTrailerSize, kTrailerSize, trailer.AsText());
+  }
+}
+
+}  // namespace
+
 void TPackageWriter::AddFile(const std::string& name, int32_t dosDateTime, const std::string& data) {
   blocks_.push_back(PackWrite::EntryBlock(PackWrite::EntryText(name, dosDateTime, data), level));
   fileSizes_.push_back(data.size());
@@ -163,12 +177,7 @@ std::string TPackageWriter::Build() const {
     PutU32(image, kEndPointerHigh, static_cast<uint32_t>(end >> 32));
     PutU32(image, kEndPointerLow, static_cast<uint32_t>(end));
   }
-  trailer.SetChecksum(kNoChecksum);
-  image += trailer.AsText();
-  if (writeChecksum) {
-    trailer.SetChecksum(PackageChecksumOfImage(image, kTrailerSize));
-    image.replace(image.size() - kTrailerSize, kTrailerSize, trailer.AsText());
-  }
+  AppendTrailer(image, trailer, writeChecksum);
   return image;
 }
 
@@ -184,11 +193,6 @@ std::string PackWrite::VolumeImage(const std::vector<std::string>& blocks, uint3
   trailer.SetMagic();
   trailer.bytes[kOffOptions] = options;
   trailer.SetLength(kTrailerSize);
-  trailer.SetChecksum(kNoChecksum);
-  image += trailer.AsText();
-  if (writeChecksum) {
-    trailer.SetChecksum(PackageChecksumOfImage(image, kTrailerSize));
-    image.replace(image.size() - kTrailerSize, kTrailerSize, trailer.AsText());
-  }
+  AppendTrailer(image, trailer, writeChecksum);
   return image;
 }
