@@ -10,7 +10,7 @@ PACKAGES=(
   googletest libgtest-dev
   wine wine64
   xvfb x11-utils x11-apps imagemagick fonts-wine
-  osslsigncode zip unzip p7zip-full
+  osslsigncode zip unzip p7zip-full time
   clang libclang-rt-14-dev
 )
 
