@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds everything, then shows what the stub reads from a
 # package. With a file argument it inspects that file; without, it packs a
-# small sample setup with the release stub and inspects that.
+# small sample setup with the release stub and inspects that, then runs a
+# demo setup of examples/sample-product under wine (scripts/demo-setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -15,3 +16,8 @@ sample=build/SampleSetup.exe
 "$tool" sample --stub build/win32/src/stub/VarnelStub.exe "$sample"
 echo "Sample setup written to $sample ($(stat -c %s "$sample") bytes)"
 "$tool" inspect "$sample"
+
+# The setup run end to end: the sample product packed with the test engine,
+# run under wine with /hide.
+echo
+scripts/demo-setup.sh "$tool" build/win64 build/demo

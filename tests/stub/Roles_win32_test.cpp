@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "StubRun_win32.h"
+#include "stub/ExitCodes.h"
 #include "stub/Stub.h"
 #include "util/FileIO.h"
 
@@ -23,6 +24,17 @@ std::string TempPath() {
 }
 
 std::string WorkingDirOf(const std::string& exe) { return Stub::WorkingDirectoryName(TempPath(), FileDosDate(exe)); }
+
+// Answers the next message box of the stub (a setup run shows one for a
+// damaged or missing package) with OK; ended by its destructor.
+class TBoxAnswerer {
+ public:
+  TBoxAnswerer()
+      : robot_(testsupport::BuildPath("tools/ui-robot/ui-robot.exe"), "--class VxMsgBox --timeout 60000 --press OK") {}
+
+ private:
+  TProc robot_;
+};
 
 // A hidden top-level window of a class of our choice, in this process.
 class TClassWindow {
@@ -121,9 +133,10 @@ TEST_F(RolesTest, ASecondStartOfTheSameSetupDoesNothingAndEndsWithZero) {
     EXPECT_TRUE(Exists(work + "\\marker.txt"));
   }
 
-  // Alone, a setup ends on its first tick and takes its working directory along.
+  // Alone, the setup runs; without an engine entry it ends at once and takes
+  // its working directory along.
   TProc alone(exe, "");
-  EXPECT_EQ(alone.Wait(kStartMs), 0u);
+  EXPECT_EQ(alone.Wait(kStartMs), ExitCodes::kEngineNotStarted);
   EXPECT_FALSE(Exists(work));
 }
 
@@ -154,7 +167,7 @@ TEST_F(RolesTest, APackageThatIsNoAgentPackageNeverTakesAnAgentRole) {
     const std::string exe = WritePackage(dir.File(name), recipe);
     strays.push_back(std::string("X_") + name);
     TProc stub(exe, "/TEST=1 /STOP=0");
-    EXPECT_EQ(stub.Wait(kStartMs), 0u) << name;
+    EXPECT_EQ(stub.Wait(kStartMs), ExitCodes::kEngineNotStarted) << name;  // a setup run
     WaitUntil([] { return false; }, 2000);
     EXPECT_TRUE(Exists(exe)) << name;  // an X_ agent would delete itself
     EXPECT_FALSE(Exists(dir.File(std::string("X_") + name))) << name;
@@ -322,7 +335,7 @@ TEST_F(RolesTest, SwitchValuesThatAreNoNumbersAreIgnored) {
   EXPECT_TRUE(x.Running());
 }
 
-TEST_F(RolesTest, AMissingOrDamagedOwnPackageRunsAsASetupThatEndsNormally) {
+TEST_F(RolesTest, AMissingOrDamagedOwnPackageRunsAsASetupThatEndsWithItsCode) {
   std::string damagedInfo = PackageBytes(TPackageRecipe{});
   const size_t trailer = damagedInfo.size() - PackFormat::kTrailerSize;
   const uint32_t dataStart = PackFormat::GetU32(damagedInfo, trailer + PackFormat::kOffDataStart);
@@ -333,12 +346,16 @@ TEST_F(RolesTest, AMissingOrDamagedOwnPackageRunsAsASetupThatEndsNormally) {
   struct {
     const char* name;
     std::string bytes;
-  } cases[] = {{"bare.exe", StubImage()}, {"damaged.exe", damagedInfo}, {"cut.exe", truncated}};
+    DWORD code;
+  } cases[] = {{"bare.exe", StubImage(), ExitCodes::kEngineNotStarted},
+               {"damaged.exe", damagedInfo, ExitCodes::kDamagedPackage},
+               {"cut.exe", truncated, ExitCodes::kEngineNotStarted}};
   for (const auto& c : cases) {
     const std::string exe = dir.File(c.name);
     testsupport::WriteBytes(exe, c.bytes);
+    TBoxAnswerer answerer;
     TProc stub(exe, "/STOP=1 /WM_MSG=1:2");
-    EXPECT_EQ(stub.Wait(kStartMs), 0u) << c.name;
+    EXPECT_EQ(stub.Wait(kStartMs), c.code) << c.name;
   }
 }
 
@@ -358,6 +375,8 @@ TEST_F(RolesTest, ACopyToTempPackageRelaunchesItsYCopyWhichRemovesItselfAndItsFo
   const std::string y = work + "\\Y_setup.exe";
   strays.push_back("Y_setup.exe");
 
+  // The Y copy finds no "setup.exe.001" volume: a "Bad CRC!" box.
+  TBoxAnswerer answerer;
   TProc stub(exe, "/a=1");
   EXPECT_EQ(stub.Wait(kStartMs), 0u);
   const std::string command =
