@@ -5,6 +5,7 @@
 #include <random>
 
 #include "util/FileIO.h"
+#include "util/PathText.h"
 #include "util/VxSUB.h"
 
 namespace PackFormat {
@@ -50,11 +51,6 @@ int64_t ReadWordAt(TFile& file, int64_t offset, bool& ok) {
 
 bool HasPESignature(const uint8_t mz[2], const uint8_t pe[2]) {
   return mz[0] == 'M' && mz[1] == 'Z' && pe[0] == 'P' && pe[1] == 'E';
-}
-
-std::string NamePart(const std::string& path) {
-  size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -234,13 +230,10 @@ double TGFileInfo::SpaceRequired(const std::string& path) const {
 
 std::string TGFileInfo::InfoFolderURL() const { return SUB::GetItem(infoBlock_, 0, ""); }
 
-std::string TGFileInfo::InfoFileName() const { return NamePart(SUB::GetItem(infoBlock_, 1, "")); }
+std::string TGFileInfo::InfoFileName() const { return FileNamePart(SUB::GetItem(infoBlock_, 1, "")); }
 
 std::string TGFileInfo::OriginalFileName() const {
-  std::string name = InfoFileName();
-  size_t dot = name.find('.');
-  if (dot != std::string::npos) name.resize(dot);
-  return name + ".original";
+  return BaseName(InfoFileName(), true) + ".original";
 }
 
 std::string TGFileInfo::AgentFileName() const { return SUB::GetItem(infoBlock_, 2, ""); }

@@ -9,6 +9,7 @@
 #include "package/ZLibOpen.h"
 #include "util/FileIO.h"
 #include "util/Files.h"
+#include "util/PathText.h"
 #include "util/SysInfo.h"
 #include "util/Utils.h"
 #include "util/VxSUB.h"
@@ -33,11 +34,6 @@ std::string ProcessIdText() {
 #else
   return std::to_string(::getpid());
 #endif
-}
-
-std::string NamePart(const std::string& path) {
-  const size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // "..", "...", ".. " and the like: Windows drops trailing dots and blanks, so
@@ -228,7 +224,7 @@ void TUnpackRun::ReportFailedWrite(const std::string& target, size_t dataSize) {
 
 // The stub with its information blocks and no file entries, flagged as an agent.
 void TUnpackRun::WriteAgentCopy(TFile& file) {
-  const std::string agent = NamePart(req_.agentName);
+  const std::string agent = FileNamePart(req_.agentName);
   if (agent.empty() || !IsAgentSource(req_.setupFile) || firstEntryOffset_ <= 0) return;
   if (IsHostileEntryName(agent) || agent == ".") {
     Files::TraceText("Agent copy refused, bad file name: " + agent);

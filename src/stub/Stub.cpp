@@ -1,25 +1,10 @@
 #include "stub/Stub.h"
 
+#include "util/PathText.h"
 #include "util/Utils.h"
 #include "util/VxSUB.h"
 
 namespace Stub {
-
-namespace {
-
-std::string WithoutLastExtension(const std::string& name) {
-  size_t dot = name.find_last_of('.');
-  size_t slash = name.find_last_of("\\/");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return name;
-  return name.substr(0, dot);
-}
-
-std::string NamePart(const std::string& path) {
-  size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-}  // namespace
 
 bool IsPlainAgent(const TRoleFacts& f) { return f.agentPackage && SameTextTrim(f.ownFileName, f.agentFileName); }
 
@@ -35,11 +20,11 @@ TRole ChooseRole(const TRoleFacts& f) {
 
 std::string WindowClassName(bool agentPackage, const std::string& ownPath) {
   if (!agentPackage) return ownPath;
-  return ".AutoUpdate." + WithoutLastExtension(NamePart(ownPath));
+  return ".AutoUpdate." + BaseName(ownPath);
 }
 
 std::string XWindowClassName(const std::string& agentFileName) {
-  return ".AutoUpdate.X_" + WithoutLastExtension(Trim(agentFileName));
+  return ".AutoUpdate.X_" + BaseName(Trim(agentFileName));
 }
 
 std::string WorkingDirectoryName(const std::string& tempDirWithBackslash, int32_t ownDosDateTime) {

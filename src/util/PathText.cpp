@@ -99,6 +99,11 @@ std::string CollapseBackslashes(const std::string& path, bool stripTrailing) {
   return stripTrailing ? NoTrailingBackslash(result) : result;
 }
 
+std::string FileNamePart(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string BaseName(const std::string& path, bool allExtensions) {
   const size_t cut = path.find_last_of("\\/:");
   std::string name = cut == std::string::npos ? path : path.substr(cut + 1);

@@ -35,6 +35,8 @@ std::string NoTrailingBackslash(const std::string& path);
 // the quote character in a quoted path (first character == last character).
 // With the flag also NoTrailingBackslash.
 std::string CollapseBackslashes(const std::string& path, bool stripTrailing = false);
+// The part of a path after its last "\" or "/".
+std::string FileNamePart(const std::string& path);
 // File name without its last extension (with the flag: without all).
 std::string BaseName(const std::string& path, bool allExtensions = false);
 
