@@ -1,8 +1,11 @@
 // The POSIX backends of the process lookup and of ExecPipe (host tools).
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "autoupdate/ExecPipe.h"
@@ -16,11 +19,31 @@ std::string OwnPath() {
   return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
 
-TEST(ProcessPosix, FindsItself) {
+// Other tests of this executable may run at the same time, so the lookup is
+// checked against a uniquely named copy of sleep that only this test starts.
+TEST(ProcessPosix, FindsAProcessByItsPath) {
   const std::string own = OwnPath();
   ASSERT_FALSE(own.empty());
   EXPECT_TRUE(IsProcessRunning(own));
-  EXPECT_EQ(FindProcessId(own, true), static_cast<uint32_t>(::getpid()));
+
+  char dir[] = "/tmp/varnel-process-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string copy = std::string(dir) + "/unique-sleeper";
+  ASSERT_EQ(std::system(("cp /bin/sleep '" + copy + "'").c_str()), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::execl(copy.c_str(), "unique-sleeper", "30", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  for (int i = 0; i < 200 && FindProcessId(copy, true) == 0; ++i) ::usleep(10000);
+  EXPECT_EQ(FindProcessId(copy, true), static_cast<uint32_t>(child));
+  EXPECT_TRUE(IsProcessRunning(copy));
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_FALSE(IsProcessRunning(copy));
+  std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+
   EXPECT_FALSE(IsProcessRunning(own + ".missing"));
   EXPECT_FALSE(IsProcessRunning(""));
   EXPECT_EQ(FindMainWindow(own), 0u);
