@@ -2,15 +2,66 @@
 # Extraction benchmark: our unpacker (varnel-pack extract) against unzip and
 # 7z on the same payload zipped with zip -6. Prints, per tool, the best wall
 # time of three runs, the output rate, the peak resident memory, and the
-# ratios to ours, with the goal figures beside them.
+# ratios to ours, with the goal figures beside them. One more row times the
+# real setup: the payload behind the win64 VarnelStub.exe with the test
+# engine as engine, run with /hide under wine64, from its launch to the
+# engine's start; wine's start-up and a setup with the engine only are
+# timed beside it, so that the extraction under wine can be told apart.
 #
 # usage: bench/extract-bench.sh [SIZE_MB]      (default 256; 32 for a quick run)
 # env:   VARNEL_PACK  varnel-pack binary (default build/native/tools/varnel-pack/varnel-pack)
 #        STUB         stub executable (default build/win32/src/stub/VarnelStub.exe
 #                     if present, otherwise a minimal stand-in)
+#        WIN64_BUILD  win64 build for the wine row (default build/win64; the row
+#                     is skipped when it or wine64 is missing)
 #        RUNS         runs per tool, best is kept (default 3)
 #        KEEP=1       keep the scratch folder
 set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+self=$root/bench/extract-bench.sh
+
+# ---- inner mode: the wine timings, on the display of scripts/with-xvfb.sh --
+# --wine-times SETUP BARE_SETUP ENGINE RUNS FILES: prints the best nanoseconds
+# from launch to the engine's StartTime= of the test engine alone, of the
+# setup with the engine only, and of the setup (checking that its engine saw
+# FILES files beside itself).
+if [[ ${1:-} == --wine-times ]]; then
+  setup=$2 bare=$3 engine=$4 runs=$5 files=$6
+  log=$(dirname "$setup")/engine.log
+  export VARNEL_ENGINE_LOG="Z:${log//\//\\}" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+  trap 'rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/SETUP_*' EXIT
+  "$root/scripts/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 || true   # creates the prefix, untimed
+  wineserver -w                                                      # then one server for all runs,
+  wineserver -p >/dev/null 2>&1 </dev/null || true                   # stopped by with-xvfb.sh
+  wine "$engine" >/dev/null 2>&1 || true                             # loads wine's files into the cache
+  # launch_to_engine CMD...: nanoseconds from launch to the engine's start.
+  launch_to_engine() {
+    rm -f "$log"
+    local t0 ticks
+    t0=$(date +%s%N)
+    wine "$@" >/dev/null 2>&1 || { echo "wine $*: exit code $?" >&2; return 1; }
+    ticks=$(tr -d '\r' <"$log" 2>/dev/null | sed -n 's/^StartTime=//p')
+    [[ -n $ticks ]] || { echo "the test engine logged no StartTime= (rebuild the win64 test-engine)" >&2; return 1; }
+    # FILETIME: 100 ns ticks since 1601-01-01 UTC; 11644473600 s before 1970.
+    echo $(( (ticks - 116444736000000000) * 100 - t0 ))
+  }
+  best() { # CMD...: the least of $runs launch_to_engine figures
+    local b="" t
+    for ((r = 0; r < runs; r++)); do
+      t=$(launch_to_engine "$@") || return 1
+      if [[ -z $b ]] || (( t < b )); then b=$t; fi
+    done
+    echo "$b"
+  }
+  engine_ns=$(best "$engine") || exit 1
+  bare_ns=$(best "$bare" /hide) || exit 1
+  setup_ns=$(best "$setup" /hide) || exit 1
+  seen=$(grep -c '^File=' "$log" || true)
+  (( seen == files )) || { echo "the engine saw $seen files beside itself, not $files" >&2; exit 1; }
+  echo "$engine_ns $bare_ns $setup_ns"
+  exit 0
+fi
 
 size_mb=${1:-256}
 runs=${RUNS:-3}
@@ -18,7 +69,6 @@ if ! [[ $size_mb =~ ^[0-9]+$ ]] || (( size_mb < 8 )); then
   echo "SIZE_MB must be a number >= 8" >&2; exit 2
 fi
 
-root=$(cd "$(dirname "$0")/.." && pwd)
 tool=${VARNEL_PACK:-$root/build/native/tools/varnel-pack/varnel-pack}
 [[ -x $tool ]] || { echo "varnel-pack not found at $tool (build the native preset)" >&2; exit 2; }
 tool=$(realpath "$tool")
@@ -139,17 +189,67 @@ measure unzip unzip -q payload.zip -d out
 measure 7z 7z x -y -oout payload.zip
 rm -rf out
 
+# ---- the setup under wine ------------------------------------------------
+# The same payload, plus the test engine as TestEngine.exe, behind the win64
+# stub. Timed from the launch of the stub (date before wine starts it) to the
+# engine's start (StartTime= in its log): wine's start-up, the stub's fixed
+# waits and the extraction. A setup with the engine only, timed the same
+# way, tells the extraction apart. The prefix lives in the win64 build tree;
+# it is created and its server started before anything is timed.
+win64=${WIN64_BUILD:-$root/build/win64}
+wine_note=""
+if ! command -v wine >/dev/null; then
+  wine_note="wine64 is missing (run scripts/setup.sh)"
+elif ! command -v Xvfb >/dev/null; then
+  wine_note="Xvfb is missing (run scripts/setup.sh)"
+elif [[ ! -f $win64/src/stub/VarnelStub.exe || ! -f $win64/tools/test-engine/test-engine.exe ]]; then
+  wine_note="no win64 build in $win64 (VarnelStub.exe and test-engine.exe; cmake --preset win64 && cmake --build --preset win64)"
+else
+  echo "setup under wine: packing with $win64/src/stub/VarnelStub.exe ..."
+  mkdir -p wine
+  cp "$win64/tools/test-engine/test-engine.exe" wine/TestEngine.exe
+  "$tool" build --no-progress --stub "$win64/src/stub/VarnelStub.exe" -o setup-wine.exe \
+    --engine TestEngine.exe --seed 1 payload wine/TestEngine.exe
+  "$tool" build --no-progress --stub "$win64/src/stub/VarnelStub.exe" -o setup-bare.exe \
+    --engine TestEngine.exe --seed 1 wine/TestEngine.exe
+  nwine=$(( $(find payload -type f | wc -l) + 1 ))
+  if wine_ns=$(WINEPREFIX="$win64/wineprefix-bench" "$root/scripts/with-xvfb.sh" \
+                 bash "$self" --wine-times "$scratch/setup-wine.exe" "$scratch/setup-bare.exe" \
+                 "$scratch/wine/TestEngine.exe" "$runs" "$nwine"); then
+    read -r wine_start_ns wine_bare_ns wine_setup_ns <<<"$wine_ns"
+    best_t[wine]=$(awk -v n="$wine_setup_ns" 'BEGIN { printf "%.3f", n / 1e9 }')
+  else
+    wine_note="the setup run under wine failed (see above)"
+  fi
+fi
+
 # ---- table ---------------------------------------------------------------
 echo
 printf 'extraction of %d MB (%s bytes, %d files), best of %d\n' "$size_mb" "$bytes" "$(find payload -type f | wc -l)" "$runs"
-printf '%-8s %9s %9s %10s %10s %10s\n' tool 'time s' 'MB/s' 'peak MiB' 'time/ours' 'mem/ours'
+printf '%-9s %9s %9s %10s %10s %10s\n' tool 'time s' 'MB/s' 'peak MiB' 'time/ours' 'mem/ours'
 for name in ours unzip 7z; do
   awk -v n="$name" -v t="${best_t[$name]}" -v m="${peak_m[$name]}" -v b="$bytes" \
       -v ot="${best_t[ours]}" -v om="${peak_m[ours]}" 'BEGIN {
     rate = (t > 0) ? b / 1048576 / t : 0
-    printf "%-8s %9.3f %9.1f %10.1f %10.2f %10.2f\n", n, t, rate, m / 1024, (ot > 0 ? t / ot : 0), m / om
+    printf "%-9s %9.3f %9.1f %10.1f %10.2f %10.2f\n", n, t, rate, m / 1024, (ot > 0 ? t / ot : 0), m / om
   }'
 done
+if [[ -n ${best_t[wine]:-} ]]; then
+  awk -v t="${best_t[wine]}" -v s="$wine_start_ns" -v e="$wine_bare_ns" -v b="$bytes" \
+      -v ot="${best_t[ours]}" 'BEGIN {
+    s /= 1e9; e /= 1e9; x = t - e
+    printf "%-9s %9.3f %9.1f %10s %10.2f %10s\n", "stub/wine", t, b / 1048576 / t, "-", t / ot, "-"
+    printf "\nstub/wine: the win64 VarnelStub.exe with /hide under wine64, from its launch to the\n"
+    printf "start of its engine (best of each):\n"
+    printf "  %7.3f s  wine start-up: the test engine started alone\n", s
+    printf "  %7.3f s  a setup with the engine only: the stub'"'"'s start-up and window, its fixed\n", e
+    printf "             waits (first timer tick, 1 s before and 1 s after unpacking), the engine'"'"'s start\n"
+    printf "  %7.3f s  the difference: extraction under wine, %.1f MB/s, %.2f x ours\n", \
+      x, (x > 0 ? b / 1048576 / x : 0), x / ot
+  }'
+else
+  echo "stub/wine: skipped: $wine_note"
+fi
 echo
 awk -v ot="${best_t[ours]}" -v st="${best_t[7z]}" -v om="${peak_m[ours]}" 'BEGIN {
   goal = 0.85 * st

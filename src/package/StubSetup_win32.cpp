@@ -6,6 +6,10 @@
 //    (ExitCodes.h); once the engine ran, its exit code is kept.
 //  - A damaged compressed entry (EZLibError) is reported like a bad checksum.
 //  - Download mode is not built yet: such a package shows nothing and ends.
+//  - A working directory that neither the temp folder nor an alternative
+//    drive can hold ends the run before any question or extraction.
+//  - Failures that end the run without an engine go to the debug output as
+//    well as to the trace log, so that they can be seen outside agent runs.
 #include "package/StubSetupWin.h"
 
 #include "package/PackX.h"
@@ -37,6 +41,10 @@ const char* const kDefaultButtons = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore
 
 void DebugLine(const std::string& text) { VxDebug::DebugLine(text); }
 void Trace(const std::string& text) { VxDebug::Trace(text); }
+void Report(const std::string& text) {
+  DebugLine(IntToText(Stub::ProcessId()) + " " + text);
+  Trace(text);
+}
 
 // Message boxes, waits and the CD drive for the unpacker; remembers whether
 // the user refused a disk prompt.
@@ -61,8 +69,10 @@ class TStubUnpackHost : public IUnpackHost {
 };
 
 // Root of the fixed drive (C, D or E) with the most room in its TEMP folder,
-// when that drive is not the one of currentDir; empty otherwise. Chosen once.
-std::string FindAlternativeRoot(const std::string& currentDir) {
+// when that drive is not the one of tempDir; empty otherwise. Chosen once.
+// The root is "X:\TEMP", or "X:\TEMP\TEMP" when X:\TEMP exists, so that an
+// existing TEMP folder is never the one created and deleted.
+std::string FindAlternativeRoot(const std::string& tempDir) {
   static bool chosen = false;
   static std::string root;
   if (chosen) return root;
@@ -84,9 +94,9 @@ std::string FindAlternativeRoot(const std::string& currentDir) {
     }
     Files::DeleteTree(dir);
   }
-  if (winner == 0 || (!currentDir.empty() && UpperCase(currentDir.substr(0, 1))[0] == winner)) return root;
+  if (winner == 0 || (!tempDir.empty() && UpperCase(tempDir.substr(0, 1))[0] == winner)) return root;
   root = std::string(1, winner) + ":\\TEMP";
-  if (DirExists(root + "\\TEMP")) root += "\\TEMP";
+  if (DirExists(root)) root += "\\TEMP";
   return root;
 }
 
@@ -155,7 +165,7 @@ void StartAndWait(const std::string& command, const std::string& token, bool for
   const bool started =
       ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) != 0;
   THandle processHandle(started ? process.hProcess : nullptr), threadHandle(started ? process.hThread : nullptr);
-  if (!started) Trace("Engine could not be started: " + LastErrorText());
+  if (!started) Report("Engine could not be started: " + LastErrorText());
 
   HideMainWindow();
   WaitPumping(0, 1000);
@@ -191,13 +201,18 @@ TExtractionOutcome ExtractionRun(const TExtractionInput& in) {
   const double required = info.SpaceRequired(workDir);
   double available = Files::DiskFreeBytes(workDir);
   if (required >= available || !DirExists(workDir)) {
-    const std::string root = FindAlternativeRoot(workDir);
+    const std::string root = FindAlternativeRoot(TempDir(true));
     if (!root.empty()) {
       alternativeDir = MakeAlternativeDir(root);
       workDir = alternativeDir;
       Stub::SetWorkingDirectory(workDir);
       available = Files::DiskFreeBytes(workDir);
     }
+  }
+  if (!DirExists(workDir)) {
+    Report("Working directory could not be created: " + workDir);
+    out.exitCode = ExitCodes::kExtractionFailed;
+    return out;
   }
   DebugLine(std::string("========= ForegroundOp=") + (in.foreground ? "TRUE" : "FALSE") + " ==========");
 
@@ -267,9 +282,6 @@ void SetupTimerEntry() {
   if (own.DownloadSetup()) {
     Trace("download mode comes with the HTTP downloader");
     Stub::SetExitCode(ExitCodes::kDownloadFailed);
-  } else if (!DirExists(firstWorkDir)) {
-    Trace("Working directory could not be created: " + firstWorkDir);
-    Stub::SetExitCode(ExitCodes::kExtractionFailed);
   } else {
     TExtractionInput in;
     in.workDir = firstWorkDir;

@@ -3,104 +3,20 @@
 // line and exit code, the damaged package, the refused temp-space question,
 // runs that start no engine, the wait for the engine's dialog, the
 // completion atom and the shortcut removal.
+#include "SetupRun_win32.h"
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "../stub/StubRun_win32.h"
 #include "package/StubSetup.h"
 #include "stub/ExitCodes.h"
-#include "stub/Stub.h"
-#include "util/FileIO.h"
 
 using namespace stubtest;
-using testsupport::TScratchDir;
+using namespace setuprun;
 
 namespace {
-
-constexpr int kRunMs = 60000;
-
-std::string TempPath() {
-  char path[MAX_PATH * 2] = {0};
-  ::GetTempPathA(sizeof(path), path);
-  return path;
-}
-
-const std::string& EngineImage() {
-  static const std::string image =
-      testsupport::ReadBytes(testsupport::BuildPath("tools/test-engine/test-engine.exe"));
-  return image;
-}
-
-// Value of the first "key=" line of a key=value log.
-std::string LogValue(const std::string& log, const std::string& key) {
-  size_t p = log.find(key + "=");
-  if (p == std::string::npos) return "";
-  p += key.size() + 1;
-  return log.substr(p, log.find_first_of("\r\n", p) - p);
-}
-
-std::vector<std::string> LogFiles(const std::string& log) {
-  std::vector<std::string> files;
-  for (size_t p = log.find("File="); p != std::string::npos; p = log.find("File=", p + 1)) {
-    size_t end = log.find('|', p);
-    files.push_back(log.substr(p + 5, end - p - 5));
-  }
-  return files;
-}
-
-struct TEnv {
-  const char* name;
-  std::string value;
-};
-
-class SetupRunTest : public ::testing::Test {
- protected:
-  TScratchDir dir;
-  TScratchDir temp;
-  TTempEnv env{temp.Path()};
-  std::string exe = dir.File("Setup.exe");
-  std::string log = dir.File("engine.log");
-  TProc stub;
-
-  void SetUp() override { SetEngineEnv({{"VARNEL_ENGINE_LOG", log}}); }
-
-  void TearDown() override {
-    stub.Kill();
-    KillAllNamed("Engine.exe");
-    for (const char* name : {"VARNEL_ENGINE_LOG", "VARNEL_ENGINE_EXIT", "VARNEL_ENGINE_REMOVEATOM",
-                             "VARNEL_ENGINE_DIALOG", "VARNEL_ENGINE_DIALOGPROCESS"})
-      ::SetEnvironmentVariableA(name, nullptr);
-  }
-
-  static void SetEngineEnv(const std::vector<TEnv>& vars) {
-    for (const TEnv& v : vars) ::SetEnvironmentVariableA(v.name, v.value.c_str());
-  }
-
-  // Package: two files and, unless told otherwise, the test engine with "/x".
-  TPackageWriter Writer(bool withEngine = true, const std::string& engineBytes = EngineImage()) {
-    TPackageWriter w;
-    w.stubImage = StubImage();
-    w.languageBlock = PackWrite::LanguageBlock({{"English", {"Charset=0", "FontSize=8", "FontName=Tahoma"}}});
-    w.infoBlock = PackWrite::InfoBlock("http://localhost/", "Foo.info", "Foo.AutoUpdate.exe", "", false);
-    w.AddFile("readme.txt", 0, "read me");
-    w.AddFile("notes.txt", 0, "some notes of the product");
-    if (withEngine) w.AddFile("Engine.exe*/x", 0, engineBytes);
-    return w;
-  }
-
-  void Write(const TPackageWriter& w) { testsupport::WriteBytes(exe, w.Build()); }
-
-  std::string WorkDir() const { return Stub::WorkingDirectoryName(TempPath(), FileDosDate(exe)); }
-
-  DWORD Run(const std::string& args) {
-    EXPECT_TRUE(stub.Start(exe, args));
-    return stub.Wait(kRunMs);
-  }
-};
 
 TEST_F(SetupRunTest, HiddenRunExtractsStartsEngineAndEndsWithItsExitCode) {
   SetEngineEnv({{"VARNEL_ENGINE_EXIT", "7"}});
@@ -112,16 +28,12 @@ TEST_F(SetupRunTest, HiddenRunExtractsStartsEngineAndEndsWithItsExitCode) {
 
   const std::string text = testsupport::ReadBytes(log);
   ASSERT_FALSE(text.empty()) << "the engine did not run";
-  std::vector<std::string> files = LogFiles(text);
-  std::sort(files.begin(), files.end());
-  EXPECT_EQ(files, (std::vector<std::string>{"Engine.exe", "notes.txt", "readme.txt"}));
+  EXPECT_EQ(LogFiles(text), (std::vector<std::string>{"Engine.exe", "notes.txt", "readme.txt"}));
 
   const std::string commandLine = LogValue(text, "CommandLine");
-  const size_t id = commandLine.find("/TH_ID=_");
-  ASSERT_NE(id, std::string::npos) << commandLine;
-  const size_t digits = id + 8;
-  const size_t end = commandLine.find(' ', digits);
-  const std::string tid = commandLine.substr(digits, end - digits);
+  const std::string token = TokenOf(commandLine);
+  ASSERT_EQ(token.substr(0, 1), "_") << commandLine;
+  const std::string tid = token.substr(1);
   ASSERT_FALSE(tid.empty());
   EXPECT_EQ(tid.find_first_not_of("0123456789"), std::string::npos) << tid;
   EXPECT_EQ(commandLine, workDir + "\\Engine.exe /hide /Foo=bar /Last=1 /x /TH_ID=_" + tid + " /OriginExe=\"" +
@@ -172,27 +84,46 @@ TEST_F(SetupRunTest, RefusedTempSpaceQuestionEndsWithoutExtracting) {
 }
 
 TEST_F(SetupRunTest, PackagesThatStartNoEngineEndWithTheirOwnCode) {
+  // The "*" of a later header item makes the whole header the engine text, so
+  // the engine it names ("|readme.txt|0|Setup.exe") is nothing the package carries.
+  const std::string laterItemStar = std::string("|readme.txt|0|Setup.exe*/q|") + '\0' + "more";
   struct TCase {
     const char* name;
     bool withEngine;
     const char* engineBytes;  // nullptr: the test engine
+    std::string extraEntry;   // entry text added after the files
     bool download;
+    bool startTried;  // the driver tries to start an engine, and fails
     DWORD code;
   };
   const TCase cases[] = {
-      {"no engine entry", false, nullptr, false, ExitCodes::kEngineNotStarted},
-      {"engine that cannot start", true, "not a program", false, ExitCodes::kEngineNotStarted},
-      {"download package", true, nullptr, true, ExitCodes::kDownloadFailed},
+      {"no engine entry", false, nullptr, "", false, false, ExitCodes::kEngineNotStarted},
+      {"engine that cannot start", true, "not a program", "", false, true, ExitCodes::kEngineNotStarted},
+      {"empty engine file", true, "", "", false, true, ExitCodes::kEngineNotStarted},
+      {"engine text names a file the package lacks", false, nullptr, laterItemStar, false, true,
+       ExitCodes::kEngineNotStarted},
+      {"download package", true, nullptr, "", true, false, ExitCodes::kDownloadFailed},
   };
+  TDebugViewer viewer(dir.File("debug.txt"));
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.name);
     exe = dir.File("Setup" + std::to_string(&c - cases) + ".exe");  // a fresh file each run
     TPackageWriter w = c.engineBytes ? Writer(c.withEngine, c.engineBytes) : Writer(c.withEngine);
+    if (!c.extraEntry.empty()) w.AddRawBlock(PackWrite::EntryBlock(c.extraEntry, 6));
     w.downloadSetup = c.download;
     Write(w);
+    const size_t seen = viewer.Text().size();
     EXPECT_EQ(Run("/hide"), c.code);
     EXPECT_FALSE(Exists(log));
     EXPECT_FALSE(Exists(WorkDir()));
+    EXPECT_EQ(TempContents(), std::vector<std::string>{}) << "left in the temp folder";
+    if (c.startTried) {
+      EXPECT_TRUE(viewer.WaitFor("==== WinExec(Engine.exe) >>", 5000, seen));
+      EXPECT_TRUE(viewer.WaitFor("Engine could not be started", 5000, seen));
+    } else {
+      const std::string text = viewer.Text().substr(seen);
+      EXPECT_EQ(text.find("WinExec"), std::string::npos) << text;
+    }
   }
 }
 
@@ -202,9 +133,7 @@ TEST_F(SetupRunTest, EngineDialogKeepsTheStubWaiting) {
   ASSERT_TRUE(stub.Start(exe, "/hide"));
 
   ASSERT_TRUE(WaitForFileText(log, "/TH_ID=_", kRunMs));
-  const std::string commandLine = LogValue(testsupport::ReadBytes(log), "CommandLine");
-  const size_t id = commandLine.find("/TH_ID=") + 7;
-  const std::string token = commandLine.substr(id, commandLine.find(' ', id) - id);
+  const std::string token = TokenOf(LogValue(testsupport::ReadBytes(log), "CommandLine"));
   const std::string dialogClass = StubSetup::EngineDialogClass(token);
 
   ASSERT_NE(WaitForWindow(dialogClass, 20000), nullptr);

@@ -249,4 +249,27 @@ inline std::string WindowText(HWND window) {
 
 inline std::string DirOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
 
+struct TVisibleWindowSearch {
+  DWORD processId;
+  std::vector<std::string> classes;
+};
+
+inline BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<TVisibleWindowSearch*>(param);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !::IsWindowVisible(window)) return TRUE;
+  char name[512] = {0};
+  ::GetClassNameA(window, name, sizeof(name));
+  search->classes.push_back(name);
+  return TRUE;
+}
+
+// Class names of the visible top-level windows of a process.
+inline std::vector<std::string> VisibleTopWindowsOf(DWORD processId) {
+  TVisibleWindowSearch search{processId, {}};
+  ::EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
+  return search.classes;
+}
+
 }  // namespace stubtest

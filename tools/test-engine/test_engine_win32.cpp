@@ -4,13 +4,19 @@
 // the package's "Engine.exe*..." arguments) or, when a switch is absent, by
 // environment variables VARNEL_ENGINE_<NAME> (the switch name without
 // "Engine", upper case: VARNEL_ENGINE_LOG, VARNEL_ENGINE_EXIT, ...):
-//   /EngineLog=FILE       write the command line, working directory and the
-//                         files beside the engine to FILE (key=value lines)
+//   /EngineLog=FILE       write the command line, working directory, start
+//                         time (StartTime=, FILETIME ticks), the show state
+//                         asked by the starter (ShowWindow=, -1 when none)
+//                         and the files beside the engine to FILE (key=value
+//                         lines)
 //   /EngineExit=N         exit code (default 0)
 //   /EngineRemoveAtom=1   delete the completion atom named by /TH_ID=
 //   /EngineDialog=MS      keep a window of the engine's dialog class for MS ms
 //   /EngineDialogProcess=1  ... in a separate process, as a real engine does
 //   /EngineSleep=MS       wait before exiting
+//   /EngineKeep=DIR       copy the files beside the engine (not its folders)
+//                         into DIR just before exiting, so that a test can
+//                         read them after the stub has deleted them
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -65,15 +71,41 @@ void ListFiles(const std::string& dir, const std::string& prefix, std::string& o
   } while (::FindNextFileA(find.Get(), &fd));
 }
 
+// Start time (FILETIME ticks of 100 ns) and the show state the starter asked for.
+std::string StartFacts() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  const uint64_t ticks = (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  STARTUPINFOA si{};
+  si.cb = sizeof(si);
+  ::GetStartupInfoA(&si);
+  const int show = (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : -1;
+  return "StartTime=" + std::to_string(ticks) + "\r\nShowWindow=" + std::to_string(show) + "\r\n";
+}
+
 void WriteLog(const std::string& logFile) {
+  const std::string facts = StartFacts();
   char cwd[MAX_PATH * 4] = {0};
   ::GetCurrentDirectoryA(sizeof(cwd), cwd);
   std::string text = "CommandLine=" + std::string(::GetCommandLineA()) + "\r\n";
   text += "WorkingDir=" + std::string(cwd) + "\r\n";
-  text += "EngineDir=" + DirOf(OwnPath()) + "\r\n";
+  text += "EngineDir=" + DirOf(OwnPath()) + "\r\n" + facts;
   ListFiles(DirOf(OwnPath()), "", text);
   TFile log(logFile, TFile::Mode::Append);
   log.Write(text.data(), static_cast<int64_t>(text.size()));
+}
+
+void KeepFiles(const std::string& target) {
+  ::CreateDirectoryA(target.c_str(), nullptr);
+  const std::string dir = DirOf(OwnPath());
+  WIN32_FIND_DATAA fd;
+  TFindHandle find(::FindFirstFileA((dir + "\\*").c_str(), &fd));
+  if (!find.Valid()) return;
+  do {
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const std::string name = fd.cFileName;
+    ::CopyFileA((dir + "\\" + name).c_str(), (target + "\\" + name).c_str(), FALSE);
+  } while (::FindNextFileA(find.Get(), &fd));
 }
 
 LRESULT CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -146,5 +178,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   const int64_t sleep = TextToInt64(Setting("EngineSleep"), 0);
   if (sleep > 0) ::Sleep(static_cast<DWORD>(sleep));
+  const std::string keep = Setting("EngineKeep");
+  if (!keep.empty()) KeepFiles(keep);
   return static_cast<int>(TextToInt64(Setting("EngineExit"), 0));
 }

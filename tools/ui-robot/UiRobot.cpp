@@ -1,5 +1,6 @@
 // ui-robot --class NAME [--pid N] [--timeout MS] [--dump] [--wait-gone]
-//          [--press CAPTION | --press-index N | --key KEY | --char C | --close]
+//          [--press CAPTION | --press-index N | --key KEY | --char C | --close |
+//           --bold TEXT]
 //
 // Waits (at most MS, default 10000) for a visible top-level window of the
 // class (and of process N), prints it, then acts:
@@ -18,12 +19,21 @@
 // window's focused control; --char posts a typed character; --close asks
 // the window to close. --wait-gone then waits until the window is gone.
 //
+// --bold checks that TEXT stands in the window's text control (a Rich Edit
+// control) and that all of it is bold, and prints
+//   bold=<1|0> <first> <last+1>      (character positions of TEXT)
+// The format is read from the other process through a buffer allocated
+// there, so the robot and the window's program must have the same bitness.
+//
 // Exit code: 0 done, 1 the window did not appear (or, with --wait-gone, did
-// not go), 2 bad usage, 3 no such button.
+// not go), 2 bad usage, 3 no such button, 4 TEXT is not in the text control,
+// 5 TEXT is there but not all bold (or its format cannot be read).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
+#include <richedit.h>
 
 #include <algorithm>
 #include <cctype>
@@ -40,7 +50,7 @@ struct TOptions {
   DWORD pid = 0;
   DWORD timeoutMs = 10000;
   bool waitGone = false;
-  enum Action { None, Press, PressIndex, Key, Char, Close } action = None;
+  enum Action { None, Press, PressIndex, Key, Char, Close, Bold } action = None;
   std::string argument;
 };
 
@@ -48,7 +58,8 @@ int Usage(const char* why) {
   std::fprintf(stderr, "ui-robot: %s\n", why);
   std::fprintf(stderr,
                "usage: ui-robot --class NAME [--pid N] [--timeout MS] [--dump] [--wait-gone]\n"
-               "       [--press CAPTION | --press-index N | --key KEY | --char C | --close]\n");
+               "       [--press CAPTION | --press-index N | --key KEY | --char C | --close |\n"
+               "        --bold TEXT]\n");
   return 2;
 }
 
@@ -106,6 +117,8 @@ int Parse(int argc, char** argv, TOptions& o) {
       if (!setAction(TOptions::Key)) return Usage("one action only");
     } else if (arg == "--char" && hasValue && std::strlen(argv[i + 1]) == 1) {
       if (!setAction(TOptions::Char)) return Usage("one action only");
+    } else if (arg == "--bold" && hasValue && argv[i + 1][0] != '\0') {
+      if (!setAction(TOptions::Bold)) return Usage("one action only");
     } else if (arg == "--close") {
       if (!setAction(TOptions::Close)) return Usage("one action only");
     } else {
@@ -286,6 +299,53 @@ int Click(HWND window, HWND button) {
   return 0;
 }
 
+// The character format of the selection of a Rich Edit control in another
+// process: EM_GETCHARFORMAT writes through a pointer, which must point into
+// the control's own address space.
+bool RemoteSelectionFormat(HWND control, CHARFORMATA& format) {
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(control, &pid);
+  HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return false;
+  bool read = false;
+  void* remote = ::VirtualAllocEx(process, nullptr, sizeof(format), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (remote) {
+    format = CHARFORMATA{};
+    format.cbSize = sizeof(format);
+    DWORD_PTR result = 0;
+    read = ::WriteProcessMemory(process, remote, &format, sizeof(format), nullptr) &&
+           ::SendMessageTimeoutA(control, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(remote),
+                                 SMTO_ABORTIFHUNG, 2000, &result) &&
+           ::ReadProcessMemory(process, remote, &format, sizeof(format), nullptr);
+    ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  ::CloseHandle(process);
+  return read;
+}
+
+// Positions are those of the text as WM_GETTEXT gives it (a line break
+// counts two characters, as in a Rich Edit 1.0 control).
+int CheckBold(HWND control, const std::string& wanted) {
+  const size_t at = control ? TextOf(control).find(wanted) : std::string::npos;
+  if (at == std::string::npos) {
+    std::fprintf(stderr, "ui-robot: \"%s\" is not in the text\n", wanted.c_str());
+    return 4;
+  }
+  const WPARAM first = static_cast<WPARAM>(at);
+  const LPARAM last = static_cast<LPARAM>(at + wanted.size());
+  DWORD_PTR result = 0;
+  ::SendMessageTimeoutA(control, EM_SETSEL, first, last, SMTO_ABORTIFHUNG, 2000, &result);
+  CHARFORMATA format{};
+  const bool read = RemoteSelectionFormat(control, format);
+  ::SendMessageTimeoutA(control, EM_SETSEL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
+  // CFM_BOLD stays in the mask only when the whole selection agrees.
+  const bool bold = read && (format.dwMask & CFM_BOLD) && (format.dwEffects & CFE_BOLD);
+  std::printf("bold=%d %lu %ld\n", bold ? 1 : 0, static_cast<unsigned long>(first), static_cast<long>(last));
+  std::fflush(stdout);
+  if (!read) std::fprintf(stderr, "ui-robot: the character format could not be read\n");
+  return bold ? 0 : 5;
+}
+
 int Act(const TOptions& o, HWND window, const TChildren& children) {
   switch (o.action) {
     case TOptions::None:
@@ -316,6 +376,8 @@ int Act(const TOptions& o, HWND window, const TChildren& children) {
     case TOptions::Close:
       ::PostMessageA(window, WM_CLOSE, 0, 0);
       return 0;
+    case TOptions::Bold:
+      return CheckBold(children.text, o.argument);
   }
   return 0;
 }
