@@ -56,6 +56,19 @@ inline std::string TokenOf(const std::string& commandLine) {
   return commandLine.substr(start, commandLine.find(' ', start) - start);
 }
 
+// Names in a folder, without "." and "..".
+inline std::vector<std::string> NamesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA fd;
+  TFindHandle find(::FindFirstFileA((dir + "\\*").c_str(), &fd));
+  if (!find.Valid()) return names;
+  do {
+    const std::string name = fd.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (::FindNextFileA(find.Get(), &fd));
+  return names;
+}
+
 struct TEnv {
   const char* name;
   std::string value;
@@ -112,17 +125,7 @@ class SetupRunTest : public ::testing::Test {
   }
 
   // Names in the test's temp folder (the stub's temp folder unless changed).
-  std::vector<std::string> TempContents() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    TFindHandle find(::FindFirstFileA((temp.Path() + "\\*").c_str(), &fd));
-    if (!find.Valid()) return names;
-    do {
-      const std::string name = fd.cFileName;
-      if (name != "." && name != "..") names.push_back(name);
-    } while (::FindNextFileA(find.Get(), &fd));
-    return names;
-  }
+  std::vector<std::string> TempContents() const { return NamesIn(temp.Path()); }
 };
 
 }  // namespace setuprun

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../stub/StubRun_win32.h"
+#include "SetupRun_win32.h"
 #include "stub/ExitCodes.h"
 #include "stub/Stub.h"
 #include "util/FileIO.h"
@@ -26,26 +26,20 @@ using stubtest::TTempEnv;
 using stubtest::WaitUntil;
 using stubtest::WindowText;
 using testsupport::TScratchDir;
+using setuprun::EngineImage;
+using setuprun::kRunMs;
+using setuprun::LogFiles;
+using setuprun::LogValue;
+using setuprun::NamesIn;
+using setuprun::TempPath;
 
 namespace {
 
-constexpr int kRunMs = 60000;
 constexpr int kBoxMs = 45000;
 constexpr DWORD kEngineExit = 7;
 const char* const kSpanDiskKey = "Software\\Meridane\\Varnel\\SpanDisk";
 const char* const kBoxClass = "VxMsgBox";
 const int32_t kDate = PackWrite::DosDateTime(2021, 6, 15, 10, 20, 30);
-
-const std::string& EngineImage() {
-  static const std::string image = testsupport::ReadBytes(testsupport::BuildPath("tools/test-engine/test-engine.exe"));
-  return image;
-}
-
-std::string TempPath() {
-  char path[MAX_PATH * 2] = {0};
-  ::GetTempPathA(sizeof(path), path);
-  return path;
-}
 
 std::string Text(char c, size_t n) {
   std::string text;
@@ -68,43 +62,16 @@ std::vector<TVolume> ThreeVolumes() {
           {{"big.dat", Text('q', 900)}, {"data3.txt", Text('c', 400)}}};
 }
 
-// "File=<name>|<size>|<date>" lines the test engine writes for the files beside it.
+// "<name>|<size>|<date>" as the test engine logs the files beside it.
 std::vector<std::string> ExpectedFileLines(const std::vector<TVolume>& volumes) {
   std::map<std::string, size_t> sizes;
   for (const TVolume& volume : volumes)
     for (const TEntry& e : volume) sizes[e.name.substr(0, e.name.find('*'))] += e.data.size();
   std::vector<std::string> lines;
   for (const auto& [name, size] : sizes)
-    lines.push_back("File=" + name + "|" + std::to_string(size) + "|" + std::to_string(kDate));
+    lines.push_back(name + "|" + std::to_string(size) + "|" + std::to_string(kDate));
   std::sort(lines.begin(), lines.end());
   return lines;
-}
-
-std::vector<std::string> LoggedFileLines(const std::string& log) {
-  std::vector<std::string> lines;
-  for (size_t p = log.find("File="); p != std::string::npos; p = log.find("File=", p + 1))
-    lines.push_back(log.substr(p, log.find_first_of("\r\n", p) - p));
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
-
-std::string LogValue(const std::string& log, const std::string& key) {
-  size_t p = log.find(key + "=");
-  if (p == std::string::npos) return "";
-  p += key.size() + 1;
-  return log.substr(p, log.find_first_of("\r\n", p) - p);
-}
-
-std::vector<std::string> NamesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA fd;
-  TFindHandle find(::FindFirstFileA((dir + "\\*").c_str(), &fd));
-  if (!find.Valid()) return names;
-  do {
-    const std::string name = fd.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (::FindNextFileA(find.Get(), &fd));
-  return names;
 }
 
 // The running process of this name, opened to read its exit code; invalid if none.
@@ -291,7 +258,7 @@ class SpanRunTest : public ::testing::Test {
   void ExpectAllFilesExtracted(const std::vector<TVolume>& volumes) {
     const std::string text = testsupport::ReadBytes(log);
     ASSERT_FALSE(text.empty()) << "the engine did not run";
-    EXPECT_EQ(LoggedFileLines(text), ExpectedFileLines(volumes));
+    EXPECT_EQ(LogFiles(text, true), ExpectedFileLines(volumes));
     EXPECT_EQ(LogValue(text, "EngineDir"), WorkDir());
   }
 };
@@ -427,9 +394,9 @@ TEST_F(SpanRunTest, ACopyToTempPackageRunsFromItsYCopyWhichCleansUpAfterItself) 
 
   const std::string text = testsupport::ReadBytes(log);
   ASSERT_FALSE(text.empty()) << "the engine did not run";
-  std::vector<std::string> files = LoggedFileLines(text);
+  std::vector<std::string> files = LogFiles(text, true);
   const auto y = std::find_if(files.begin(), files.end(),
-                              [](const std::string& line) { return line.rfind("File=Y_setup.exe|", 0) == 0; });
+                              [](const std::string& line) { return line.rfind("Y_setup.exe|", 0) == 0; });
   ASSERT_NE(y, files.end()) << "the engine did not run beside the Y_ copy";
   files.erase(y);
   EXPECT_EQ(files, ExpectedFileLines(volumes));
