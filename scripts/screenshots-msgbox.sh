@@ -29,16 +29,9 @@ for tool in import convert; do
 done
 
 wine="$root/scripts/wine-run.sh"
-"$wine" cmd /c exit 0 >/dev/null 2>&1 || true  # creates the prefix
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-wineserver -w
-# Wine's own Tahoma and Marlett (package fonts-wine) are not always found in
-# its data folder: put them where every prefix looks.
-if [ -d /usr/share/wine/fonts ]; then
-  cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-else
-  echo "screenshots-msgbox: no /usr/share/wine/fonts (package fonts-wine): other fonts stand in" >&2
-fi
+# shellcheck source=scripts/screenshot-prefix.sh
+. "$root/scripts/screenshot-prefix.sh"
+prepare_screenshot_prefix "$wine" screenshots-msgbox
 
 out="$root/docs"
 mkdir -p "$out"

@@ -46,12 +46,9 @@ for tool in xwininfo xwd convert openssl; do
 done
 
 wine="$root/scripts/wine-run.sh"
-"$wine" cmd /c exit 0 >/dev/null 2>&1 || true  # creates the prefix
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-wineserver -w
-if [ -d /usr/share/wine/fonts ]; then
-  cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-fi
+# shellcheck source=scripts/screenshot-prefix.sh
+. "$root/scripts/screenshot-prefix.sh"
+prepare_screenshot_prefix "$wine" screenshots-progress
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/screenshots-progress.XXXXXX")"
 setup_pid=""
