@@ -8,6 +8,8 @@
 //  - Download mode is not built yet: such a package shows nothing and ends.
 //  - A working directory that neither the temp folder nor an alternative
 //    drive can hold ends the run before any question or extraction.
+//  - A file that could not be written keeps the engine from starting (after
+//    the one error box of the unpacker): the run ends with kExtractionFailed.
 //  - Failures that end the run without an engine go to the debug output as
 //    well as to the trace log, so that they can be seen outside agent runs.
 #include "package/StubSetupWin.h"
@@ -245,7 +247,9 @@ TExtractionOutcome ExtractionRun(const TExtractionInput& in) {
     const bool writesFailed = UnpackFailedWrites() != failedBefore || !DirExists(workDir);
     WaitPumping(0, 1000);
 
-    if (!result.engineEntry.empty() && result.ok) {
+    // An engine started beside a file that could not be written whole would
+    // install a damaged product: a failed write ends the run instead.
+    if (!result.engineEntry.empty() && result.ok && !writesFailed) {
       TEngineCommandInput cmd;
       cmd.engineText = result.engineEntry;
       cmd.workDir = workDir;
@@ -263,6 +267,7 @@ TExtractionOutcome ExtractionRun(const TExtractionInput& in) {
     } else if (host.Cancelled()) {
       out.exitCode = ExitCodes::kCancelled;
     } else if (writesFailed) {
+      Report("Extraction failed: a file could not be written; the engine is not started");
       out.exitCode = ExitCodes::kExtractionFailed;
     } else {
       out.exitCode = ExitCodes::kEngineNotStarted;

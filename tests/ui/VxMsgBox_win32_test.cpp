@@ -85,10 +85,12 @@ TBoxView Inspect(HWND box) {
   return view;
 }
 
-// The box once it is complete (its default button set, or, without
+// The box once it is complete (its default button set and the same buttons
+// on two looks in a row, since the box is built on another thread; without
 // buttons, a moment after it appeared); an empty view after 10 s.
 TBoxView WaitForBox(bool expectButtons = true) {
   const auto start = std::chrono::steady_clock::now();
+  std::vector<std::string> lastCaptions;
   while (std::chrono::steady_clock::now() - start < std::chrono::seconds(10)) {
     HWND box = nullptr;
     ::EnumWindows(FindOwnBox, reinterpret_cast<LPARAM>(&box));
@@ -98,7 +100,8 @@ TBoxView WaitForBox(bool expectButtons = true) {
         return Inspect(box);
       }
       TBoxView view = Inspect(box);
-      if (view.defaultButton >= 0) return view;
+      if (view.defaultButton >= 0 && view.captions == lastCaptions) return view;
+      lastCaptions = view.captions;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
