@@ -38,6 +38,7 @@ namespace StubSetup {
 namespace {
 
 constexpr DWORD kStillActive = 259;
+constexpr int kEngineStartAttempts = 3;
 const char* const kForcePromptKey = "HKEY_CURRENT_USER\\Software\\Meridane\\Varnel\\SpanDisk";
 const char* const kDefaultButtons = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
 
@@ -163,11 +164,19 @@ void StartAndWait(const std::string& command, const std::string& token, bool for
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = foreground ? SW_SHOWNORMAL : SW_HIDE;
   PROCESS_INFORMATION process{};
-  std::string line = command;
-  const bool started =
-      ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) != 0;
+  // A freshly written program can be held for a moment (a virus scanner,
+  // the system still closing the file): a failed start is tried again.
+  bool started = false;
+  for (int attempt = 1; attempt <= kEngineStartAttempts && !started; ++attempt) {
+    std::string line = command;
+    started =
+        ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) != 0;
+    if (!started) {
+      Report("Engine could not be started (attempt " + IntToText(attempt) + "): " + LastErrorText());
+      if (attempt < kEngineStartAttempts) WaitPumping(0, 500);
+    }
+  }
   THandle processHandle(started ? process.hProcess : nullptr), threadHandle(started ? process.hThread : nullptr);
-  if (!started) Report("Engine could not be started: " + LastErrorText());
 
   HideMainWindow();
   WaitPumping(0, 1000);

@@ -293,6 +293,7 @@ TEST_F(SetupRunCasesTest, SignedSetupRunsLikeTheUnsignedOne) {
     std::string workDir, log;
   };
   std::vector<TRun> runs;
+  TDebugViewer viewer(dir.File("debug.txt"));  // tells why, should a run fail
   for (const std::string& setup : {unsignedExe, signedExe}) {
     SCOPED_TRACE(setup);
     exe = setup;
@@ -302,7 +303,7 @@ TEST_F(SetupRunCasesTest, SignedSetupRunsLikeTheUnsignedOne) {
     EXPECT_FALSE(Exists(workDir));
   }
   for (const TRun& run : runs) {
-    EXPECT_EQ(run.code, 9u);
+    EXPECT_EQ(run.code, 9u) << viewer.Text();
     const std::string commandLine = LogValue(run.log, "CommandLine");
     EXPECT_EQ(commandLine.substr(0, commandLine.find(" /OriginExe=")),
               run.workDir + "\\Engine.exe /hide /x /TH_ID=" + TokenOf(commandLine));
