@@ -69,6 +69,31 @@ inline std::vector<std::string> NamesIn(const std::string& dir) {
   return names;
 }
 
+inline const char* const kBoxClass = "VxMsgBox";
+
+// The message box of process pid (a visible one unless told otherwise).
+inline HWND FindBoxOf(DWORD pid, bool visibleOnly = true) {
+  struct TSearch {
+    DWORD pid;
+    bool visibleOnly;
+    HWND found = nullptr;
+  } search{pid, visibleOnly};
+  ::EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<TSearch*>(param);
+        char name[64] = {0};
+        ::GetClassNameA(window, name, sizeof(name));
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner != s->pid || std::string(name) != kBoxClass) return TRUE;
+        if (s->visibleOnly && !::IsWindowVisible(window)) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 struct TEnv {
   const char* name;
   std::string value;

@@ -27,6 +27,8 @@ using stubtest::WaitUntil;
 using stubtest::WindowText;
 using testsupport::TScratchDir;
 using setuprun::EngineImage;
+using setuprun::FindBoxOf;
+using setuprun::kBoxClass;
 using setuprun::kRunMs;
 using setuprun::LogFiles;
 using setuprun::LogValue;
@@ -38,7 +40,6 @@ namespace {
 constexpr int kBoxMs = 45000;
 constexpr DWORD kEngineExit = 7;
 const char* const kSpanDiskKey = "Software\\Meridane\\Varnel\\SpanDisk";
-const char* const kBoxClass = "VxMsgBox";
 const int32_t kDate = PackWrite::DosDateTime(2021, 6, 15, 10, 20, 30);
 
 std::string Text(char c, size_t n) {
@@ -84,29 +85,6 @@ THandle OpenRunning(const std::string& exeName) {
     if (SameText(entry.szExeFile, exeName))
       return THandle(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
   return THandle();
-}
-
-// A message box of process pid (a visible one unless told otherwise); null if none.
-HWND FindBoxOf(DWORD pid, bool visibleOnly = true) {
-  struct TSearch {
-    DWORD pid;
-    bool visibleOnly;
-    HWND found = nullptr;
-  } search{pid, visibleOnly};
-  ::EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<TSearch*>(param);
-        char name[64] = {0};
-        ::GetClassNameA(window, name, sizeof(name));
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner != s->pid || std::string(name) != kBoxClass) return TRUE;
-        if (s->visibleOnly && !::IsWindowVisible(window)) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
 }
 
 // The box's text control: its one child that is not a button.

@@ -28,7 +28,6 @@ namespace {
 constexpr int kBoxMs = 45000;
 constexpr DWORD kEngineExit = 7;
 constexpr size_t kBigSize = 3584 * 1024;  // well past the 2 MiB drive
-const char* const kBoxClass = "VxMsgBox";
 
 std::string EnvValue(const char* name) {
   char buffer[MAX_PATH * 2] = {0};
@@ -146,27 +145,6 @@ class TCTempBlocker {
   std::string why_;
 };
 
-// The visible message box of process pid, or null.
-HWND BoxOf(DWORD pid) {
-  struct TSearch {
-    DWORD pid;
-    HWND found = nullptr;
-  } search{pid};
-  ::EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<TSearch*>(param);
-        char name[64] = {0};
-        ::GetClassNameA(window, name, sizeof(name));
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner != s->pid || std::string(name) != kBoxClass || !::IsWindowVisible(window)) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 // Text of the box's text control (its one child that is not a button).
 std::string BoxText(HWND box) {
   for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
@@ -211,7 +189,7 @@ class TempSpaceTest : public SetupRunTest {
     std::string text;
     WaitUntil(
         [&] {
-          HWND box = BoxOf(stub.Id());
+          HWND box = FindBoxOf(stub.Id());
           if (!box) return !stub.Running();
           text = BoxText(box);
           return !text.empty();
@@ -234,7 +212,7 @@ class TempSpaceTest : public SetupRunTest {
     HWND last = nullptr;
     WaitUntil(
         [&] {
-          HWND box = BoxOf(stub.Id());
+          HWND box = FindBoxOf(stub.Id());
           if (box && box != last) ++boxes;
           last = box;
           return !stub.Running();
