@@ -11,6 +11,8 @@ ctest --preset native
 
 echo "== test win64 (wine64)" >&2
 export WINEPREFIX="$PWD/build/win64/wineprefix"
-# A 2 MiB tmpfs (as root) serves the test of a temp drive short of room.
+# A 2 MiB tmpfs (as root) serves the test of a temp drive short of room. The
+# prefix is started once and left to settle, so that the first tests do not
+# meet wine still finishing a new prefix (a process start can fail then).
 scripts/with-xvfb.sh scripts/with-small-drive.sh "$PWD/build/win64/small-drive" \
-  bash -c 'scripts/wine-run.sh cmd /c exit 0 >/dev/null 2>&1; ctest --preset win64'
+  bash -c 'scripts/wine-run.sh cmd /c exit 0 >/dev/null 2>&1; wineserver -w; ctest --preset win64'
