@@ -223,6 +223,17 @@ class TempSpaceTest : public SetupRunTest {
 
   // The temp folder on D: is empty again, the probe folder D:\TEMP is gone,
   // and the drive has all its room back.
+  // The stub ends with code after the last answered box, shows no further
+  // box, started no engine and left nothing on D: or in C:.
+  void ExpectEndWithoutEngine(DWORD code, double freeBefore) {
+    int boxes = 0;
+    EXPECT_EQ(WaitCountingBoxes(boxes), code);
+    EXPECT_EQ(boxes, 0) << "a further box";
+    EXPECT_FALSE(Exists(log)) << "the engine was started";
+    ExpectNothingLeft(freeBefore);
+    EXPECT_TRUE(cTemp->Intact());
+  }
+
   void ExpectNothingLeft(double freeBefore) {
     EXPECT_EQ(NamesIn(smallTemp), std::vector<std::string>{}) << "left in the temp folder";
     EXPECT_EQ(NamesIn("D:"), std::vector<std::string>{smallTemp.substr(3)});
@@ -264,12 +275,7 @@ TEST_F(TempSpaceTest, CancelledQuestionOnAFullTempDriveExtractsNothing) {
   const double freeBefore = FreeBytesOfD();
 
   EXPECT_EQ(Press("Cancel"), 0u);
-  int boxes = 0;
-  EXPECT_EQ(WaitCountingBoxes(boxes), ExitCodes::kCancelled);
-  EXPECT_EQ(boxes, 0) << "a box after the question";
-  EXPECT_FALSE(Exists(log)) << "the engine was started";
-  ExpectNothingLeft(freeBefore);
-  EXPECT_TRUE(cTemp->Intact());
+  ExpectEndWithoutEngine(ExitCodes::kCancelled, freeBefore);
 }
 
 // OK on a drive without room: the first failed write shows the one error box,
@@ -301,12 +307,7 @@ TEST_F(TempSpaceTest, AcceptedQuestionOnAFullTempDriveReportsTheFailedWriteOnceA
     EXPECT_NE(error.find("Data Size: \t" + std::to_string(kBigSize) + " Bytes"), std::string::npos) << error;
     EXPECT_EQ(Press("OK"), 0u);
 
-    int boxes = 0;
-    EXPECT_EQ(WaitCountingBoxes(boxes), ExitCodes::kExtractionFailed);
-    EXPECT_EQ(boxes, 0) << "more than one error box";
-    EXPECT_FALSE(Exists(log)) << "the engine was started beside a cut-short file";
-    ExpectNothingLeft(freeBefore);
-    EXPECT_TRUE(cTemp->Intact());
+    ExpectEndWithoutEngine(ExitCodes::kExtractionFailed, freeBefore);
   }
 }
 
