@@ -111,3 +111,15 @@ std::string BaseName(const std::string& path, bool allExtensions) {
   if (dot != std::string::npos) name.erase(dot);
   return name;
 }
+
+bool IsWindowsDeviceName(const std::string& component) {
+  // The name before the first dot, less trailing blanks and dots, decides.
+  std::string name = component.substr(0, component.find('.'));
+  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
+  name = UpperCase(name);
+  if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL" || name == "CONIN$" || name == "CONOUT$")
+    return true;
+  if (name.size() != 4 || (name.compare(0, 3, "COM") != 0 && name.compare(0, 3, "LPT") != 0)) return false;
+  const unsigned char digit = static_cast<unsigned char>(name[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}

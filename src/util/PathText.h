@@ -37,6 +37,11 @@ std::string NoTrailingBackslash(const std::string& path);
 std::string CollapseBackslashes(const std::string& path, bool stripTrailing = false);
 // The part of a path after its last "\" or "/".
 std::string FileNamePart(const std::string& path);
+// True when Windows opens a device instead of a file for this path
+// component: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0..COM9 and LPT0..LPT9
+// (also with the superscript digits 1, 2, 3 of Windows-1252), in any case,
+// with any extension and with trailing dots or blanks ("nul .txt", "COM1.").
+bool IsWindowsDeviceName(const std::string& component);
 // File name without its last extension (with the flag: without all).
 std::string BaseName(const std::string& path, bool allExtensions = false);
 

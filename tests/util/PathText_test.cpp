@@ -114,3 +114,17 @@ TEST(BaseName, DropsTheFolderAndTheExtension) {
 }
 
 }  // namespace
+
+TEST(WindowsDeviceNames, DevicesInAnyCaseWithExtensionsAndTrailingDotsOrBlanks) {
+  struct Case {
+    const char* component;
+    bool device;
+  } cases[] = {
+      {"CON", true},       {"con", true},        {"Nul.txt", true},   {"aux.tar.gz", true}, {"PRN", true},
+      {"COM1", true},      {"com9.log", true},   {"LPT1", true},      {"lpt0", true},       {"COM1.", true},
+      {"NUL .txt", true},  {"CON  ", true},      {"conin$", true},    {"CONOUT$.x", true},  {"COM\xB9", true},
+      {"LPT\xB2.txt", true}, {"CONSOLE", false}, {"COM10", false},    {"COMA", false},      {"NULL", false},
+      {"xCON", false},     {"", false},          {"Engine.exe", false}, {"LPT", false},     {".CON", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsWindowsDeviceName(c.component), c.device) << c.component;
+}
