@@ -12,50 +12,93 @@ namespace {
 
 constexpr char kNoEntry[] = "*";
 
-// Cache of the chosen entry; empty until the first lookup.
-std::string& LanguageCache() {
-  static std::string cache;
+// The chosen entry and its key=value list, prepared once for every lookup.
+struct TLanguageCache {
+  std::string entry;  // empty until the first lookup
+  TValueList values;
+};
+
+TLanguageCache& LanguageCache() {
+  static TLanguageCache cache;
   return cache;
 }
 
-std::string FindEntry(const std::string& block, const std::string& name) {
-  const int count = SUB::ItemCount(block);
-  for (int i = 0; i < count; ++i) {
-    const std::string entry = SUB::GetItem(block, i);
-    if (SameTextTrim(SUB::GetItem(entry, 0), name)) return entry;
+TValueList PrepareEntry(const std::string& entry) { return TValueList(entry, true, true); }
+
+std::string ValueIn(const std::string& entry, const TValueList& values, const std::string& key,
+                    const std::string& def) {
+  if (entry.size() <= 1) return def;
+  return values.Get(key, def, "");
+}
+
+// The block's items in one walk: the first whose name (item 0) is `name`,
+// the first named "English", and how many there are.
+struct TEntryMatches {
+  bool hasNamed = false;
+  std::string named;
+  bool hasEnglish = false;
+  std::string english;
+  int count = 0;
+  std::string firstItem;
+};
+
+TEntryMatches MatchEntries(const std::string& block, const std::string& name) {
+  TEntryMatches found;
+  found.count = SUB::ItemCount(block);
+  // Each of the counted items is closed by the next delimiter.
+  size_t open = 0;
+  for (int i = 0; i < found.count; ++i) {
+    const size_t close = block.find(block[0], open + 1);
+    if (close == std::string::npos) break;
+    const std::string entry = block.substr(open + 1, close - open - 1);
+    open = close;
+    if (i == 0) found.firstItem = entry;
+    const std::string entryName = SUB::GetItem(entry, 0);
+    if (!found.hasNamed && SameTextTrim(entryName, name)) {
+      found.hasNamed = true;
+      found.named = entry;
+    }
+    if (!found.hasEnglish && SameTextTrim(entryName, "English")) {
+      found.hasEnglish = true;
+      found.english = entry;
+    }
+    if (found.hasNamed && found.hasEnglish) break;
   }
-  if (count == 1) return SUB::GetItem(block, 0);
-  return kNoEntry;
+  return found;
 }
 
 }  // namespace
 
 std::string ChooseLanguageEntry(const std::string& languageBlock, int primaryLanguageId) {
-  const std::string entry = FindEntry(languageBlock, LanguageNameFromId(primaryLanguageId));
-  if (entry != kNoEntry) return entry;
-  return FindEntry(languageBlock, "English");
+  const TEntryMatches found = MatchEntries(languageBlock, LanguageNameFromId(primaryLanguageId));
+  // An entry that reads "*" counts as none, as the result "*" does.
+  if (found.hasNamed && found.named != kNoEntry) return found.named;
+  // A block of one entry serves every language.
+  if (found.count == 1) return found.firstItem;
+  return found.hasEnglish ? found.english : kNoEntry;
 }
 
-std::string CachedLanguageEntry(const std::string& languageBlock) {
-  std::string& cache = LanguageCache();
-  if (cache.empty()) {
-    cache = ChooseLanguageEntry(languageBlock, UserPrimaryLanguageId());
-    if (cache.empty()) cache = kNoEntry;  // an empty item: nothing to read
+const std::string& CachedLanguageEntry(const std::string& languageBlock) {
+  TLanguageCache& cache = LanguageCache();
+  if (cache.entry.empty()) {
+    cache.entry = ChooseLanguageEntry(languageBlock, UserPrimaryLanguageId());
+    if (cache.entry.empty()) cache.entry = kNoEntry;  // an empty item: nothing to read
+    cache.values = PrepareEntry(cache.entry);
   }
-  return cache;
+  return cache.entry;
 }
 
-void ResetLanguageCache() { LanguageCache().clear(); }
+void ResetLanguageCache() { LanguageCache() = TLanguageCache{}; }
 
 std::string LanguageValue(const std::string& entry, const std::string& key, const std::string& def) {
-  if (entry.size() <= 1) return def;
-  return SUB::GetValue(entry, key, def, "", true, true);
+  return ValueIn(entry, PrepareEntry(entry), key, def);
 }
 
 // --- TGFileInfo ------------------------------------------------------------
 
 std::string TGFileInfo::LangText(const std::string& key, const std::string& def) const {
-  return LanguageValue(CachedLanguageEntry(languageBlock_), key, def);
+  const std::string& entry = CachedLanguageEntry(languageBlock_);
+  return ValueIn(entry, LanguageCache().values, key, def);
 }
 
 int TGFileInfo::Charset() const { return static_cast<int>(TextToInt64(LangText("Charset", "0"), 0)); }

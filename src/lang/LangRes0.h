@@ -15,8 +15,9 @@
 // The entry of the block for the primary language id: its "|"-less list
 // (delimiter 0x01, item 0 the language name), or "*" when none fits.
 std::string ChooseLanguageEntry(const std::string& languageBlock, int primaryLanguageId);
-// The process-wide entry, chosen from languageBlock on the first call.
-std::string CachedLanguageEntry(const std::string& languageBlock);
+// The process-wide entry, chosen from languageBlock on the first call; its
+// key=value list is prepared for lookups once, with it.
+const std::string& CachedLanguageEntry(const std::string& languageBlock);
 // Forgets the chosen entry (tests).
 void ResetLanguageCache();
 // Value of key in an entry; def when the entry is "*" or empty or lacks the

@@ -1,6 +1,8 @@
 #include "ui/VxMsgBox.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <utility>
 
 #include "util/SysInfo.h"
@@ -10,27 +12,6 @@
 namespace MsgBox {
 
 // --- Markup ----------------------------------------------------------------
-
-TPlainText ConvertMarkup(const std::string& markup) {
-  TPlainText result;
-  std::string text = MarkupToPlain(markup);
-  if (StartsWith("<<b>", text, true)) text.erase(0, 1);
-  std::string upper = UpperCase(text);
-  for (size_t p = upper.find("<B>"); p != std::string::npos; p = upper.find("<B>")) {
-    text.erase(p, 3);
-    upper.erase(p, 3);
-    const size_t q = upper.find("</B>");
-    // Only a "</B>" behind the "<B>" closes it; an earlier one is left for
-    // the final sweep and this "<B>" marks nothing.
-    if (q != std::string::npos && q > p) {
-      text.erase(q, 4);
-      upper.erase(q, 4);
-      result.bold.push_back({static_cast<int>(p), static_cast<int>(q)});
-    }
-  }
-  result.text = ReplaceTextCI(text, "</B>", "");
-  return result;
-}
 
 // --- Buttons ---------------------------------------------------------------
 
@@ -76,6 +57,25 @@ int DefaultButtonIndex(uint32_t style, int count) {
 int LineHeight(int fontHeight, int externalLeading, const std::string& faceName) {
   const bool pGothic = SameText(ReplaceText(faceName, " ", ""), "MSPGothic");
   return fontHeight + externalLeading + (pGothic ? 1 : 0);
+}
+
+int TabbedLineWidth(const std::string& line, int tabWidth,
+                    const std::function<int(const std::string& segment)>& segmentWidth) {
+  const int64_t tab = std::max(tabWidth, 1);
+  const int64_t limit = std::numeric_limits<int>::max();
+  int64_t x = 0;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = line.find('\t', start);
+    const std::string segment =
+        line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const int width = segment.empty() || !segmentWidth ? 0 : segmentWidth(segment);
+    x = std::min(limit, x + std::max(width, 0));
+    if (end == std::string::npos) break;
+    x = std::min(limit, (x / tab + 1) * tab);
+    start = end + 1;
+  }
+  return static_cast<int>(x);
 }
 
 TSize MeasureText(const std::string& plain, int lineHeight,

@@ -99,6 +99,13 @@ inline constexpr int kButtonHeight = 23;
 
 // Font height + external leading; one pixel more for "MS PGothic" (any case, any blanks).
 int LineHeight(int fontHeight, int externalLeading, const std::string& faceName);
+// Width in pixels of a line holding tabs, as the platform's tabbed text
+// extent measures it with one tab width: each tab moves on to the next
+// multiple of tabWidth after the text before it (a tabWidth below 1 counts
+// as 1); segmentWidth measures the text between tabs. The full width, not
+// cut to 16 bits; at most INT_MAX.
+int TabbedLineWidth(const std::string& line, int tabWidth,
+                    const std::function<int(const std::string& segment)>& segmentWidth);
 // Size of the plain text: lineWidth gives a line's width in pixels.
 TSize MeasureText(const std::string& plain, int lineHeight,
                   const std::function<int(const std::string& line)>& lineWidth);

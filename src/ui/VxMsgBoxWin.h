@@ -23,6 +23,10 @@ inline constexpr int kTextControlId = 100;
 // control, without bold runs.
 void SetRichEditLibrary(const std::string& name);
 
+// Size of the plain text in the font, as the box measures it (lines
+// longer than the text width count as several lines).
+TSize MeasureWithFont(const std::string& plain, HFONT font, const std::string& face);
+
 // The box being shown, or null.
 HWND CurrentBox();
 

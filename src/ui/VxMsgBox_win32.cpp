@@ -82,14 +82,21 @@ void SetBoldRuns(HWND text, const std::vector<TBoldRun>& runs) {
   ::SendMessageA(text, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&none));
 }
 
-int LineWidth(HDC dc, const std::string& line, int tabStop) {
-  if (line.find('\t') != std::string::npos) {
-    return LOWORD(::GetTabbedTextExtentA(dc, line.c_str(), static_cast<int>(line.size()), 1, &tabStop));
-  }
+int TextWidth(HDC dc, const std::string& text) {
   SIZE size{0, 0};
-  ::GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &size);
+  ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
   return size.cx;
 }
+
+// The tabbed text extent answers in 16 bits, so a line with tabs is
+// measured by its pieces between the tabs instead.
+int LineWidth(HDC dc, const std::string& line, int tabStop) {
+  if (line.find('\t') == std::string::npos) return TextWidth(dc, line);
+  return TabbedLineWidth(line, tabStop,
+                         [dc](const std::string& segment) { return TextWidth(dc, segment); });
+}
+
+}  // namespace
 
 TSize MeasureWithFont(const std::string& plain, HFONT font, const std::string& face) {
   HDC dc = ::GetDC(nullptr);
@@ -103,6 +110,8 @@ TSize MeasureWithFont(const std::string& plain, HFONT font, const std::string& f
   ::ReleaseDC(nullptr, dc);
   return size;
 }
+
+namespace {
 
 void SizeWindow(HWND window, int width, int height) {
   ::SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -163,13 +163,27 @@ std::string ReplaceTextCI(const std::string& text, const std::string& find,
 std::string ReplaceRepeated(const std::string& text, const std::string& find,
                             const std::string& replacement, bool trim) {
   if (find.empty() || replacement.find(find) != std::string::npos) return text;
-  std::string out = text;
-  // A new occurrence can only begin in the last find.size()-1 characters
-  // before the replaced one or later: earlier text has none.
-  for (size_t p = out.find(find); p != std::string::npos;) {
-    out.replace(p, find.size(), replacement);
-    size_t from = p >= find.size() - 1 ? p - (find.size() - 1) : 0;
-    p = out.find(find, from);
+  // One pass: `out` is the finished front of the text and never holds the
+  // find text, so the first occurrence of the whole text is the first one
+  // that completes at the end of `out`. Its replacement goes back in front
+  // of the unread rest (`pending`, kept reversed), where it may join what
+  // follows or what precedes it, as a fresh search from the start would find.
+  std::string out;
+  out.reserve(text.size());
+  std::string pending;
+  size_t next = 0;
+  while (next < text.size() || !pending.empty()) {
+    if (pending.empty()) {
+      out.push_back(text[next++]);
+    } else {
+      out.push_back(pending.back());
+      pending.pop_back();
+    }
+    if (out.size() >= find.size() &&
+        out.compare(out.size() - find.size(), find.size(), find) == 0) {
+      out.resize(out.size() - find.size());
+      pending.append(replacement.rbegin(), replacement.rend());
+    }
   }
   return trim ? Trim(out) : out;
 }

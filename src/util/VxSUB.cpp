@@ -46,13 +46,13 @@ std::string BuildList(const std::vector<std::string>& items) {
 
 std::string ComparisonKey(const std::string& item) { return UpperCase(Trim(item)); }
 
-// Removes the blanks directly before the leftmost " =" (one run only).
+// Removes the run of blanks directly before the leftmost " =".
 std::string DropBlanksBeforeFirstEquals(std::string text) {
-  size_t previous = std::string::npos;
-  for (size_t p = text.find(" ="); p != std::string::npos && p < previous; p = text.find(" =")) {
-    text.erase(p, 1);
-    previous = p;
-  }
+  const size_t p = text.find(" =");
+  if (p == std::string::npos) return text;
+  const size_t first = text.find_last_not_of(' ', p);
+  const size_t start = first == std::string::npos ? 0 : first + 1;
+  text.erase(start, p + 1 - start);
   return text;
 }
 
@@ -121,19 +121,34 @@ bool SUB::HasItem(const std::string& list, const std::string& item, bool ignoreC
 std::string SUB::GetValue(const std::string& list, const std::string& key,
                           const std::string& ifMissing, const std::string& ifEmpty,
                           bool collapseSpaces, bool ignoreCase) {
-  if (list.size() <= 2 || list.front() != list.back()) return ifMissing;
-  std::string pattern = list[0] + key;
-  if (key.empty() || key.back() != '=' || key == "=") pattern += '=';
-  std::string text = list;
-  if (text.find(' ') != std::string::npos) {
-    text = collapseSpaces ? ReplaceRepeated(text, " =", "=") : DropBlanksBeforeFirstEquals(text);
+  return TValueList(list, collapseSpaces, ignoreCase).Get(key, ifMissing, ifEmpty);
+}
+
+TValueList::TValueList(const std::string& list, bool collapseSpaces, bool ignoreCase)
+    : ignoreCase_(ignoreCase) {
+  if (list.size() <= 2 || list.front() != list.back()) return;
+  readable_ = true;
+  delimiter_ = list[0];
+  text_ = list;
+  if (text_.find(' ') != std::string::npos) {
+    text_ = collapseSpaces ? ReplaceRepeated(text_, " =", "=") : DropBlanksBeforeFirstEquals(text_);
   }
-  size_t p = ignoreCase ? UpperCase(text).find(UpperCase(pattern)) : text.find(pattern);
+  if (ignoreCase_) folded_ = UpperCase(text_);
+}
+
+std::string TValueList::Get(const std::string& key, const std::string& ifMissing,
+                            const std::string& ifEmpty) const {
+  if (!readable_) return ifMissing;
+  std::string pattern = delimiter_ + key;
+  if (key.empty() || key.back() != '=' || key == "=") pattern += '=';
+  const size_t p = ignoreCase_ ? folded_.find(UpperCase(pattern)) : text_.find(pattern);
   if (p == std::string::npos) return ifMissing;
+  // Removing blanks may have taken the list's first character: the value
+  // ends at the first character of what is left.
   const size_t start = p + pattern.size();
-  size_t end = text.find(text[0], start);
-  if (end == std::string::npos) end = text.size();
-  std::string value = text.substr(start, end - start);
+  size_t end = text_.find(text_[0], start);
+  if (end == std::string::npos) end = text_.size();
+  std::string value = text_.substr(start, end - start);
   return value.empty() ? ifEmpty : value;
 }
 

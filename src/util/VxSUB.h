@@ -60,3 +60,22 @@ class SUB {
   static std::string ChooseDelimiter(const std::string& list);
   static std::string ChangeDelimiter(const std::string& list, char delimiter);
 };
+
+// A key=value list prepared once for many SUB::GetValue lookups with the
+// same flags: the blanks before "=" are dealt with and the upper-cased copy
+// made when the list is prepared, not on every lookup.
+class TValueList {
+ public:
+  TValueList() = default;
+  TValueList(const std::string& list, bool collapseSpaces, bool ignoreCase);
+  // What SUB::GetValue gives for the list, the key and these defaults.
+  std::string Get(const std::string& key, const std::string& ifMissing = "",
+                  const std::string& ifEmpty = "") const;
+
+ private:
+  bool readable_ = false;  // more than two characters, closed by its first
+  bool ignoreCase_ = true;
+  char delimiter_ = 0;     // the list's first character, which every key follows
+  std::string text_;       // the list without the blanks before "="
+  std::string folded_;     // text_ upper-cased, when ignoring case
+};

@@ -87,6 +87,18 @@ TEST(ChooseLanguageEntry, UserLanguageThenSingleEntryThenEnglish) {
   EXPECT_EQ(ChooseLanguageEntry("garbage", 9), "*");
 }
 
+TEST(ChooseLanguageEntry, TheBlockIsReadInOnePass) {
+  const std::string empties(1 << 20, '\x02');  // a million empty items
+  EXPECT_EQ(ChooseLanguageEntry(empties, 9), "*");
+  EXPECT_EQ(ChooseLanguageEntry(empties, 7), "*");
+  const std::string english = "\x01" "English\x01s0=Hello\x01";
+  const std::string late = empties + english + "\x02";
+  EXPECT_EQ(ChooseLanguageEntry(late, 7), english);
+  EXPECT_EQ(ChooseLanguageEntry(late, 9), english);
+  // Items are counted up to the first NUL only.
+  EXPECT_EQ(ChooseLanguageEntry(empties + std::string(1, '\0') + english + "\x02", 9), "*");
+}
+
 TEST(LanguageValue, KeysIgnoreCaseAndBlanksBeforeTheEqualsSign) {
   const std::string entry = "\x01German\x01s0=Hallo\x01s1=\x01S10  =Lade\x01";
   EXPECT_EQ(LanguageValue(entry, "s0", "d"), "Hallo");
@@ -152,6 +164,22 @@ TEST_F(LangText, TheFirstLookupChoosesForTheWholeProcess) {
   OverrideUserLanguageId(9);
   ResetLanguageCache();
   EXPECT_EQ(first.LangText("s0", "d"), "Hi");
+}
+
+// A megabyte entry full of blanks before "=" is cleaned once, not per lookup.
+TEST_F(LangText, AHugeEntryIsPreparedOnceForEveryLookup) {
+  OverrideUserLanguageId(9);
+  std::vector<std::string> items;
+  for (int i = 0; items.size() < 60000; ++i) items.push_back("k" + std::to_string(i) + "   =v");
+  items.push_back("s0 =Hello");
+  items.push_back("s1  =");
+  const TGFileInfo info = Package(Block({{"English", items}, {"German", {"s0=Hallo"}}}), "h.exe");
+  for (int i = 0; i < 500; ++i) {
+    ASSERT_EQ(info.LangText("s0", "d"), "Hello") << i;
+    ASSERT_EQ(info.LangText("S1", "d"), "") << i;
+    ASSERT_EQ(info.LangText("s2", "d"), "d") << i;
+  }
+  EXPECT_EQ(info.LangText("k59999", "d"), "v");
 }
 
 TEST_F(LangText, NoMatchingLanguageGivesEveryDefault) {

@@ -34,6 +34,14 @@ const MarkupCase kMarkupCases[] = {
     {"DoubleAngleOnlyAtStart", "x<<b>y</b>", "x<y", {{2, 3}}},
     {"BoldAfterLineBreaks", "a<P><B>b</B>", "a\r\nb", {{3, 4}}},
     {"Empty", "", "", {}},
+    // A "<B>" taken out inside a recorded run shortens that run.
+    {"OpenInsideARunShortensIt", "Press <B>OK<B> now</B> to continue", "Press OK now to continue",
+     {{6, 12}}},
+    {"NestedRuns", "<B>a<B>b</B>c</B>", "abc", {{0, 2}, {1, 3}}},
+    // Taking a tag out can join its neighbours into a new tag, which goes too.
+    {"JoinedOpenTag", "x<<B>B>y</B>", "xy", {{1, 2}}},
+    {"JoinedCloseTagAfterARun", "a<B>b<</B>/B>c", "abc", {{1, 2}}},
+    {"JoinedCloseTagBeforeTheOpenTag", "a<<B>/B>b<B>c</B>", "abc", {}},
 };
 
 class Markup : public testing::TestWithParam<MarkupCase> {};
@@ -47,6 +55,35 @@ TEST_P(Markup, ConvertsToPlainTextAndBoldRuns) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Markup, testing::ValuesIn(kMarkupCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Texts of a damaged package: every tag is found from where the last one was
+// taken out, not from the start.
+TEST(MarkupHostile, MegabytesOfTagsConvertInOnePass) {
+  std::string opens;
+  for (int i = 0; i < 700000; ++i) opens += "<B>";
+  const MsgBox::TPlainText onlyOpens = MsgBox::ConvertMarkup(opens);
+  EXPECT_EQ(onlyOpens.text, "");
+  EXPECT_TRUE(onlyOpens.bold.empty());
+
+  const int depth = 200000;
+  std::string nested;
+  for (int i = 0; i < depth; ++i) nested += "<b>";
+  nested += "x";
+  for (int i = 0; i < depth; ++i) nested += "</b>";
+  const MsgBox::TPlainText inner = MsgBox::ConvertMarkup(nested);
+  EXPECT_EQ(inner.text, "x");
+  ASSERT_EQ(inner.bold.size(), static_cast<size_t>(depth));
+  for (const TBoldRun& run : inner.bold) ASSERT_EQ(run, (TBoldRun{0, 1}));
+
+  const int count = 150000;
+  std::string alternating;
+  for (int i = 0; i < count; ++i) alternating += "<B>y</B>z";
+  const MsgBox::TPlainText runs = MsgBox::ConvertMarkup(alternating);
+  ASSERT_EQ(runs.text.size(), static_cast<size_t>(2 * count));
+  EXPECT_EQ(runs.text.substr(0, 6), "yzyzyz");
+  ASSERT_EQ(runs.bold.size(), static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) ASSERT_EQ(runs.bold[i], (TBoldRun{2 * i, 2 * i + 1})) << i;
+}
 
 TEST(MarkupToPlain, ReplacesBreaksAndTabsButKeepsBoldTags) {
   EXPECT_EQ(MarkupToPlain("<b>a</b><p>\\tb"), "<b>a</b>\r\n\tb");
@@ -124,6 +161,35 @@ TEST(MeasureText, LinesHeightsAndWidthLimit) {
   for (const Case& c : cases) {
     EXPECT_EQ(MsgBox::MeasureText(c.text, 13, SixPerChar), c.size) << c.text.size();
   }
+}
+
+TEST(TabbedLineWidth, TabsMoveToTheNextMultipleOfTheTabWidth) {
+  struct Case {
+    std::string line;
+    int tabWidth;
+    int width;
+  };
+  const Case cases[] = {
+      {"", 48, 0},
+      {"abc", 48, 18},
+      {"\t", 48, 48},
+      {"a\tb", 48, 54},                  // 6 -> 48, then 6 more
+      {"12345678\tb", 48, 102},          // exactly at a stop: on to the next one
+      {"\t\tx", 48, 102},
+      {"x\t", 0, 7},                      // a tab width below 1 counts as 1
+      {std::string(20000, 'w') + "\tend", 48, 120000 + 48 + 18},  // no 16-bit wrap
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MsgBox::TabbedLineWidth(c.line, c.tabWidth, SixPerChar), c.width) << c.line.size();
+  }
+}
+
+TEST(MeasureText, ALineWiderThanSixteenBitsCountsAllItsLines) {
+  const std::string line = "Size:\t" + std::string(20000, 'w');
+  const MsgBox::TSize size = MsgBox::MeasureText(line, 13, [](const std::string& l) {
+    return MsgBox::TabbedLineWidth(l, 48, SixPerChar);
+  });
+  EXPECT_EQ(size, (MsgBox::TSize{600, (120048 / 600 + 1) * 13}));
 }
 
 TEST(MeasureText, PGothicAddsOnePixelToTheLine) {

@@ -105,6 +105,18 @@ TEST(UtilsReplace, ReplaceRepeatedAndChar) {
   EXPECT_EQ(ReplaceChar("a|b|c", '|', '\x01'), "a\x01" "b\x01" "c");
 }
 
+// Every replacement may join a new occurrence with what precedes it; a long
+// text of them still takes one pass.
+TEST(UtilsReplace, ReplaceRepeatedOnMegabytes) {
+  std::string pairs;
+  for (int i = 0; i < 500000; ++i) pairs += " =";
+  EXPECT_EQ(ReplaceRepeated(pairs, " =", "="), std::string(500000, '='));
+  EXPECT_EQ(ReplaceRepeated("k" + std::string(1 << 20, ' ') + "=v", " =", "="), "k=v");
+  const std::string nested = std::string(500000, 'a') + std::string(500000, 'b');
+  EXPECT_EQ(ReplaceRepeated(nested, "ab", ""), "");
+  EXPECT_EQ(ReplaceRepeated("x" + nested + "y", "ab", "b"), "x" + std::string(500000, 'b') + "y");
+}
+
 TEST(UtilsSearch, Positions) {
   struct Case { size_t actual, expected; const char* what; } cases[] = {
       {PosCI("b", "aBc"), 2, "PosCI"},

@@ -94,6 +94,11 @@ TEST(SUBRead, GetValue) {
       {"|Key  =v|Other =w|", "Other", true, true, "w"},
       {"|Key  =v|Other =w|", "Key", false, true, "v"},  // only the first run of blanks
       {"|Key  =v|Other =w|", "Other", false, true, "missing"},
+      {"|a b  =1|c =2|", "a b", false, true, "1"},   // blanks inside a key stay
+      {"|a =1|c =2|", "c", false, true, "missing"},
+      {"|a =1|c =2|", "c ", false, true, "2"},
+      {"|a =1|c   =2|", "c", true, true, "2"},
+      {" =x ", "", false, true, "missing"},            // a blank delimiter goes with the run
       {"|==x|", "=", false, true, "x"},                // "=" still gets its "="
       {"|a=1", "a", false, true, "missing"},           // not closed
       {"||", "", false, true, "missing"},
@@ -102,6 +107,43 @@ TEST(SUBRead, GetValue) {
   for (const auto& c : cases) {
     EXPECT_EQ(SUB::GetValue(c.list, c.key, "missing", "empty", c.collapse, c.ignoreCase), c.expected)
         << c.list << " / " << c.key;
+  }
+}
+
+// Lists from a package: the blanks before "=" go in one pass, however many.
+TEST(SUBHostile, BlanksBeforeEqualsGoInOnePass) {
+  const std::string blanks = "|a" + std::string(1 << 20, ' ') + "=v|b =w|";
+  EXPECT_EQ(SUB::GetValue(blanks, "a", "missing", "empty", false, true), "v");
+  EXPECT_EQ(SUB::GetValue(blanks, "b ", "missing", "empty", false, true), "w");
+  EXPECT_EQ(SUB::GetValue(blanks, "b", "missing", "empty", false, true), "missing");
+  EXPECT_EQ(SUB::GetValue(blanks, "b", "missing", "empty", true, true), "w");
+
+  std::string many = "|";
+  for (int i = 0; i < 100000; ++i) many += "k" + std::to_string(i) + " =v" + std::to_string(i) + "|";
+  const TValueList values(many, true, true);
+  for (int i = 0; i < 100000; i += 997) {
+    ASSERT_EQ(values.Get("K" + std::to_string(i), "missing"), "v" + std::to_string(i));
+  }
+  EXPECT_EQ(values.Get("k100000", "missing"), "missing");
+  EXPECT_EQ(SUB::GetValue(many, "k99999", "missing", "empty", true, true), "v99999");
+  EXPECT_EQ(SUB::GetValue(many, "k0", "missing", "empty", false, true), "v0");
+  EXPECT_EQ(SUB::GetValue(many, "k1", "missing", "empty", false, true), "missing");
+}
+
+TEST(SUBRead, ValueListAnswersAsGetValue) {
+  const std::string lists[] = {"|Lang=German|Dir=C:\\X|", "|Key  =v|Other =w|", "|Size=|", "|a=1", ""};
+  const std::string keys[] = {"lang", "Dir=", "Key", "Other", "Size", "a", ""};
+  for (const std::string& list : lists) {
+    for (const bool collapse : {false, true}) {
+      for (const bool ignoreCase : {false, true}) {
+        const TValueList values(list, collapse, ignoreCase);
+        for (const std::string& key : keys) {
+          EXPECT_EQ(values.Get(key, "missing", "empty"),
+                    SUB::GetValue(list, key, "missing", "empty", collapse, ignoreCase))
+              << list << " / " << key;
+        }
+      }
+    }
   }
 }
 
