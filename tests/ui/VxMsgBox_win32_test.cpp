@@ -333,6 +333,64 @@ TEST(MsgBoxWindow, QueryCancelAutoPlayIsAnsweredWithOne) {
   EXPECT_EQ(answer, 1);
 }
 
+// --- Text measure ---------------------------------------------------------------
+
+// The box's font and what the screen says of it.
+struct TMeasureFont {
+  TMeasureFont() {
+    font = ::CreateFontA(-11, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                         DEFAULT_PITCH | FF_SWISS, "Tahoma");
+    dc = ::GetDC(nullptr);
+    old = ::SelectObject(dc, font);
+    TEXTMETRICA tm{};
+    ::GetTextMetricsA(dc, &tm);
+    lineHeight = tm.tmHeight + tm.tmExternalLeading;
+    tabStop = ::GetDeviceCaps(dc, LOGPIXELSX) / 2;
+  }
+  ~TMeasureFont() {
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    ::DeleteObject(font);
+  }
+  int Width(const std::string& text) const {
+    SIZE size{0, 0};
+    ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx;
+  }
+  HFONT font = nullptr;
+  HDC dc = nullptr;
+  HGDIOBJ old = nullptr;
+  int lineHeight = 0;
+  int tabStop = 0;
+};
+
+TEST(MsgBoxMeasure, ShortTabbedLinesMeasureAsThePlatformsTabbedExtent) {
+  const TMeasureFont f;
+  for (const std::string line : {"Size:\t  12 MB", "\tx", "a\t\tb", "Free space:\t\t  3 MB\t"}) {
+    int tabStop = f.tabStop;
+    const DWORD extent =
+        ::GetTabbedTextExtentA(f.dc, line.c_str(), static_cast<int>(line.size()), 1, &tabStop);
+    const MsgBox::TSize size = MsgBox::MeasureWithFont(line, f.font, "Tahoma");
+    EXPECT_EQ(size.width, static_cast<int>(LOWORD(extent)) + 10) << line;
+    EXPECT_EQ(size.height, f.lineHeight) << line;
+  }
+}
+
+// A line with a tab that is wider than 65,535 pixels keeps all its lines:
+// the text control has no scroll bar, so a short measure would cut it off.
+TEST(MsgBoxMeasure, ATabbedLineWiderThanSixteenBitsKeepsItsFullWidth) {
+  const TMeasureFont f;
+  const std::string run(16000, 'W');
+  const int runWidth = f.Width(run);
+  ASSERT_GT(runWidth, 65535);
+  const MsgBox::TSize size = MsgBox::MeasureWithFont("Size:\t" + run, f.font, "Tahoma");
+  const int widest = f.Width("Size:") + f.tabStop + runWidth;
+  EXPECT_EQ(size.width, MsgBox::kMaxTextWidth);
+  EXPECT_GE(size.height, (runWidth / MsgBox::kMaxTextWidth + 1) * f.lineHeight);
+  EXPECT_LE(size.height, (widest / MsgBox::kMaxTextWidth + 1) * f.lineHeight);
+}
+
 // --- Bad input ------------------------------------------------------------------
 
 TEST(MsgBoxBadInput, EmptyTextsAndShortButtonLists) {
