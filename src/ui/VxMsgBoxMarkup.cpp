@@ -14,6 +14,8 @@
 // run instead of leaving its end stale.
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/VxMsgBox.h"
@@ -147,22 +149,21 @@ class TMarkupPass {
         *cursor = {after, x};
       }
     }
-    // No "<B>" lies before the open cursor: step it back over the joined
-    // places (it is never further than x).
-    for (int k = 0; k < static_cast<int>(kOpenSize) - 1 && open_.offset > 0 &&
-                    open_.offset + kOpenSize > x + 1;
-         ++k) {
-      open_ = {chars_.Prev(open_.at), open_.offset - 1};
-    }
-    // The close cursor may be far ahead: look only at the joined places
-    // before it, and move it back to the first that spells "</B>".
+    // The open cursor is never beyond x here; new "<B>" tags can start up
+    // to two places before x, so it steps back over those.
+    const size_t firstNewOpen = x >= kOpenSize - 1 ? x - (kOpenSize - 1) : 0;
+    while (open_.offset > firstNewOpen) open_ = {chars_.Prev(open_.at), open_.offset - 1};
+    // The close cursor may be far ahead: only the up to three places before
+    // x where a new "</B>" can start are looked at, and the cursor moves
+    // back to the first of them that spells it.
+    const size_t firstNewClose = x >= kCloseSize - 1 ? x - (kCloseSize - 1) : 0;
+    if (close_.offset <= firstNewClose) return;
     TCursor c{after, x};
-    for (size_t k = 0; k < kCloseSize - 1 && c.offset > 0; ++k)
-      c = {chars_.Prev(c.at), c.offset - 1};
+    while (c.offset > firstNewClose) c = {chars_.Prev(c.at), c.offset - 1};
     for (; c.offset < x && c.offset < close_.offset; c = {chars_.Next(c.at), c.offset + 1}) {
       if (chars_.Spells(c.at, kCloseTag)) {
         close_ = c;
-        break;
+        return;
       }
     }
   }
