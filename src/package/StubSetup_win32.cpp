@@ -4,7 +4,8 @@
 // Choices of our own:
 //  - The stub's exit code tells what happened when the engine did not run
 //    (ExitCodes.h); once the engine ran, its exit code is kept.
-//  - A damaged compressed entry (EZLibError) is reported like a bad checksum.
+//  - A damaged compressed entry (EZLibError), a failed allocation and a setup
+//    file with no package trailer are reported like a bad checksum.
 //  - Download mode is not built yet: such a package shows nothing and ends.
 //  - A working directory that neither the temp folder nor an alternative
 //    drive can hold ends the run before any question or extraction.
@@ -12,6 +13,10 @@
 //    the one error box of the unpacker): the run ends with kExtractionFailed.
 //  - Failures that end the run without an engine go to the debug output as
 //    well as to the trace log, so that they can be seen outside agent runs.
+//  - The engine's full path is the application name of its process start;
+//    its end is seen on the process handle, whatever its exit code.
+//  - A run whose completion atom could not be added never counts as
+//    completed, and shortcut removal deletes shortcut files only.
 #include "package/StubSetupWin.h"
 
 #include "package/PackX.h"
