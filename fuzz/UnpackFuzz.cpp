@@ -2,14 +2,22 @@
 // package image written to a temporary folder.
 //
 // Input layout: byte 0 holds flags, the rest is the package.
-//   bit 0: the first volume is named setup.exe (else setup.bin); an agent copy is asked for
+//   bit 0: the first volume is named setup.exe (else setup.bin); an agent copy
+//          is asked for under the package's own agent name, as the stub does
 //   bit 1: force prompt (answered with Cancel by the silent host)
 //   bit 2: two volumes: bytes 1..4 give the length of volume 1, volume 2 follows it
 //   bit 3: the first volume is named setup.exe.001
+//   bit 4: the destination exists before the run, with files in it (kPlanted)
 //
-// After each run the work folder must hold only the package file(s) and the
-// destination, and its parent only the work folder: nothing may land beside
-// or above the destination.
+// After each run:
+//  - the work folder holds only the package file(s) and the destination, and
+//    its parent only the work folder: nothing lands beside or above the
+//    destination;
+//  - nothing in the destination has a Windows device name ("CON", "nul.txt",
+//    "COM1", ...), which would open a device on Windows;
+//  - a file that was there before the run either is untouched or holds only
+//    what the run wrote: nothing is appended to it. Its bytes are a random
+//    marker drawn afresh for every run, so no input can learn and repeat them.
 //
 // With VARNEL_FUZZ_SEEDS=<dir> in the environment the program writes a seed
 // corpus of real packages into <dir> and exits.
@@ -21,6 +29,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -28,12 +38,16 @@
 #include "package/PackX.h"
 #include "package/UnPack.h"
 #include "package/ZLibOpen.h"
+#include "util/PathText.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint8_t kFlagExe = 1, kFlagForcePrompt = 2, kFlagTwoVolumes = 4, kFlagExe001 = 8;
+constexpr uint8_t kFlagExe = 1, kFlagForcePrompt = 2, kFlagTwoVolumes = 4, kFlagExe001 = 8, kFlagPlanted = 16;
+
+// Files in the destination before a kPlanted run: the names the seeds use.
+const char* const kPlanted[] = {"Engine.exe", "a.txt", "c.txt", "v2.txt", "Agent.exe", "x", "sub/b.bin"};
 
 void WriteFileBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -45,6 +59,51 @@ std::vector<std::string> Names(const fs::path& dir) {
   for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+[[noreturn]] void Fail(const char* what, const fs::path& path) {
+  std::fprintf(stderr, "%s: %s\n", what, path.c_str());
+  std::abort();
+}
+
+// A marker no input can predict: fresh random bytes for every run.
+std::string RandomMarker() {
+  static std::random_device device;
+  std::string marker(24, '\0');
+  for (char& c : marker) c = static_cast<char>(device());
+  return marker;
+}
+
+void Plant(const fs::path& dest, const std::string& marker) {
+  for (const char* name : kPlanted) {
+    const fs::path path = dest / name;
+    fs::create_directories(path.parent_path());
+    WriteFileBytes(path, marker);
+  }
+}
+
+std::string ReadFileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A planted file is untouched (the marker alone) or was truncated and
+// rewritten (it does not start with the marker).
+void CheckPlanted(const fs::path& dest, const std::string& marker) {
+  for (const char* name : kPlanted) {
+    const fs::path path = dest / name;
+    if (!fs::is_regular_file(path)) Fail("A planted file is gone", path);
+    const std::string bytes = ReadFileBytes(path);
+    if (bytes.size() > marker.size() && bytes.compare(0, marker.size(), marker) == 0)
+      Fail("Package bytes were appended to a file that was there before the run", path);
+  }
+}
+
+void CheckNoDeviceNames(const fs::path& dest) {
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(dest, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec))
+    if (IsWindowsDeviceName(it->path().filename().string())) Fail("A device name was created", it->path());
 }
 
 [[noreturn]] void Escaped(const fs::path& dir, const std::vector<std::string>& names) {
@@ -131,6 +190,15 @@ std::vector<std::string> SeedCorpus() {
   hostile.AddFile("..\\up.txt", 0, "up");
   seeds.push_back(Seed(kFlagExe, hostile.Build()));
 
+  TPackageWriter devices = SeedWriter();
+  devices.AddFile("ok.txt", 0, "ok");
+  devices.AddFile("sub\\COM1.txt", 0, "to a port");
+  seeds.push_back(Seed(kFlagExe, devices.Build()));
+
+  // Left-overs in the destination: every name of the package is there already.
+  seeds.push_back(Seed(kFlagExe | kFlagPlanted, plain.Build()));
+  seeds.push_back(Seed(kFlagExe001 | kFlagPlanted, stored.Build()));
+
   TPackageWriter spanned = SeedWriter();
   spanned.options = PackFormat::kOptMoreVolumes;
   spanned.AddFile("Engine.exe*", 0, "engine");
@@ -188,11 +256,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::sort(expected.begin(), expected.end());
 
   ExerciseFileInfo(setup.string());
+  const fs::path dest = work / "dest";
+  const std::string marker = RandomMarker();
+  if (flags & kFlagPlanted) Plant(dest, marker);
 
   TUnpackRequest request;
   request.setupFile = setup.string();
-  request.destination = (work / "dest").string();
-  request.agentName = (flags & (kFlagExe | kFlagExe001)) ? "Agent.exe" : "";
+  request.destination = dest.string();
+  request.agentName = (flags & (kFlagExe | kFlagExe001)) ? TGFileInfo(setup.string()).AgentFileName() : "";
   request.forcePrompt = (flags & kFlagForcePrompt) != 0;
   int64_t steps = 0;
   request.progress = [&steps](int kind, int64_t) { steps += kind; };
@@ -205,7 +276,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The destination is created before any entry is written; it may be missing
   // only when the volume never got that far.
-  if (!fs::exists(work / "dest")) fs::create_directories(work / "dest");
+  if (!fs::exists(dest)) fs::create_directories(dest);
+  CheckNoDeviceNames(dest);
+  if (flags & kFlagPlanted) CheckPlanted(dest, marker);
   const std::vector<std::string> inWork = Names(work);
   if (inWork != expected) Escaped(work, inWork);
   const std::vector<std::string> inBase = Names(BaseDir());

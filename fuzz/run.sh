@@ -3,13 +3,18 @@
 # portable core and the POSIX backends, writes the seed corpus of real
 # packages and fuzzes for a bounded time.
 #
-# Usage: fuzz/run.sh [seconds]          (default 60)
+# Usage: fuzz/run.sh [seconds]          (default 60; 0 = no time limit)
 # Environment: VARNEL_FUZZ_BUILD  build, corpus and artifact folder (default <repo>/build-fuzz)
+#              VARNEL_FUZZ_TMP    folder the runs extract into, removed afterwards
+#                                 (default: below /dev/shm when it exists, else <build>/tmp)
 #              CXX                 clang++ by default
 #              FUZZ_JOBS           parallel compiles (default 2)
+#              FUZZ_RUNS           stop after this many executions (default: no limit)
+# Extra libFuzzer options may follow the seconds: fuzz/run.sh 0 -jobs=1 ...
 set -euo pipefail
 
 seconds="${1:-60}"
+shift || true
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 out="${VARNEL_FUZZ_BUILD:-$repo/build-fuzz}"
 cxx="${CXX:-clang++}"
@@ -48,10 +53,20 @@ VARNEL_FUZZ_SEEDS="$out/seeds" "$out/unpack_fuzz" >&2
 echo "== fuzzing for $seconds s" >&2
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
-# Each run extracts below this folder; it is removed afterwards.
-export VARNEL_FUZZ_TMP="$out/tmp"
+# Each run extracts below this folder; it is removed afterwards. A memory
+# file system spares the disk the many small files and doubles the speed.
+if [ -z "${VARNEL_FUZZ_TMP:-}" ]; then
+  if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    VARNEL_FUZZ_TMP="/dev/shm/varnel-fuzz-$$"
+  else
+    VARNEL_FUZZ_TMP="$out/tmp"
+  fi
+fi
+export VARNEL_FUZZ_TMP
+runs=()
+[ -n "${FUZZ_RUNS:-}" ] && runs=(-runs="$FUZZ_RUNS")
 status=0
-"$out/unpack_fuzz" -max_total_time="$seconds" -max_len=32768 -timeout=20 -rss_limit_mb=2048 \
-  -print_final_stats=1 -artifact_prefix="$out/artifacts/" "$out/corpus" "$out/seeds" || status=$?
+"$out/unpack_fuzz" -max_total_time="$seconds" "${runs[@]}" -max_len=32768 -timeout=20 -rss_limit_mb=2048 \
+  -print_final_stats=1 -artifact_prefix="$out/artifacts/" "$@" "$out/corpus" "$out/seeds" || status=$?
 rm -rf "$VARNEL_FUZZ_TMP"
 exit "$status"

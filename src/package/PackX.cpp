@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 #include <random>
+#include <stdexcept>
 
 #include "util/FileIO.h"
 #include "util/PathText.h"
@@ -155,11 +157,7 @@ uint32_t PackageChecksum(const std::string& path, int64_t trailerLength) {
   return PackageChecksumOfImage(image, trailerLength);
 }
 
-std::string UnscrambleToken(const std::string& stored) {
-  // A damaged token reads as a random number so that it never equals another.
-  std::mt19937 rng(static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count()));
-  std::string failed = std::to_string(std::uniform_int_distribution<int>(0, 99998)(rng));
-
+std::optional<std::string> TryUnscrambleToken(const std::string& stored) {
   std::string b;
   for (size_t i = 0; i < stored.size(); i += 2) {
     int value = 0;
@@ -174,18 +172,32 @@ std::string UnscrambleToken(const std::string& stored) {
     b.push_back(static_cast<char>(valid ? value : 255));
   }
   const size_t n = b.size();
-  if (n <= 4) return failed;
+  if (n <= 4) return std::nullopt;
   auto at = [&b](size_t pos1) { return static_cast<uint8_t>(b[pos1 - 1]); };  // 1-based
   uint8_t sum = 0;
   for (size_t i = 1; i <= n; ++i)
     if (i != n - 1) sum = static_cast<uint8_t>(sum + at(i));
-  if (sum != at(n - 1)) return failed;
+  if (sum != at(n - 1)) return std::nullopt;
   const uint8_t key = at(1) ^ at(n);
   for (size_t i = 2; i <= n - 1; ++i) b[i - 1] = static_cast<char>(at(i) ^ key);
   const size_t pad = at(2), tail = at(3);
-  if (n < pad + tail + 4) return failed;
+  if (n < pad + tail + 4) return std::nullopt;
   const size_t length = n - pad - tail - 4;
   return b.substr(pad + 3, length);
+}
+
+std::string UnscrambleToken(const std::string& stored) {
+  if (std::optional<std::string> plain = TryUnscrambleToken(stored)) return *plain;
+  // A damaged token reads as a random number, for the places that show it;
+  // comparisons go through TokensMatch, which never accepts it.
+  std::mt19937 rng(static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+  return std::to_string(std::uniform_int_distribution<int>(0, 99998)(rng));
+}
+
+bool TokensMatch(const std::string& storedA, const std::string& storedB) {
+  const std::optional<std::string> a = TryUnscrambleToken(storedA);
+  const std::optional<std::string> b = TryUnscrambleToken(storedB);
+  return a && b && !a->empty() && *a == *b;
 }
 
 int SpaceTableIndex(int64_t clusterSize) {
@@ -216,7 +228,12 @@ void TGFileInfo::ReadInfoBlocks(TFile& file) {
     const int64_t length = static_cast<int32_t>(ReadWordAt(file, pos, ok));
     // Information blocks are stored with a positive length inside the package.
     if (!ok || length <= 0 || length > packageEnd - pos - 4) return;
-    std::string text(static_cast<size_t>(length), '\0');
+    std::string text;
+    try {
+      text.resize(static_cast<size_t>(length));
+    } catch (const std::exception&) {  // bad_alloc, length_error: read as far as it went
+      return;
+    }
     if (file.Read(text.data(), length) != length) return;
     *blocks[i] = std::move(text);
     pos += 4 + length;
@@ -254,6 +271,10 @@ bool TGFileInfo::AlwaysDownload() const { return SUB::GetItem(downloadBlock_, 2,
 std::string TGFileInfo::DownloadToken(bool unscramble) const {
   std::string token = SUB::GetItem(downloadBlock_, 3, "");
   return unscramble ? UnscrambleToken(token) : token;
+}
+
+bool TGFileInfo::DownloadTokenMatches(const TGFileInfo& other) const {
+  return TokensMatch(DownloadToken(false), other.DownloadToken(false));
 }
 
 std::string TGFileInfo::DownloadSize() const { return SUB::GetItem(downloadBlock_, 4, ""); }

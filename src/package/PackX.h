@@ -61,6 +61,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class TFile;
@@ -144,7 +145,14 @@ void ReadTrailer(const std::string& path, TPackTrailer& trailer);
 void ReadTrailer(TFile& file, TPackTrailer& trailer);
 uint32_t PackageChecksum(const std::string& path, int64_t trailerLength);
 uint32_t PackageChecksumOfImage(const std::string& image, int64_t trailerLength);
+// The plain token; a damaged stored text gives a random decimal number, for
+// showing only: compare tokens with TokensMatch.
 std::string UnscrambleToken(const std::string& stored);
+// The plain token, or nothing when the stored text is damaged.
+std::optional<std::string> TryUnscrambleToken(const std::string& stored);
+// Two stored tokens belong together: both unscramble, to the same text, and
+// that text is not empty. A damaged or empty token matches nothing.
+bool TokensMatch(const std::string& storedA, const std::string& storedB);
 
 // Stub file information: the trailer and the information blocks of a package.
 class TGFileInfo {
@@ -181,6 +189,8 @@ class TGFileInfo {
   std::string DownloadFileName() const;
   bool AlwaysDownload() const;
   std::string DownloadToken(bool unscramble) const;
+  // The two packages belong together: their download tokens match (TokensMatch).
+  bool DownloadTokenMatches(const TGFileInfo& other) const;
   std::string DownloadSize() const;
 
   // Texts of the language block in the process's chosen language (LangRes0.cpp).

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "util/PathText.h"
 #include "util/Utils.h"
 
 namespace StubSetup {
@@ -30,15 +31,33 @@ std::string EngineFileName(const std::string& engineText) {
   return star == std::string::npos ? Trim(engineText) : Trim(engineText.substr(0, star));
 }
 
+std::string EnginePath(const std::string& workDir, const std::string& engineText) {
+  std::string dir = workDir;
+  if (dir.empty() || dir.back() != '\\') dir += '\\';
+  return dir + EngineFileName(engineText);
+}
+
+bool EngineCompleted(bool started, bool atomAdded, bool atomFound) { return started && atomAdded && !atomFound; }
+
+bool IsRemovableShortcut(const std::string& path) {
+  if (path.rfind("\\\\?\\", 0) == 0 || path.rfind("\\\\.\\", 0) == 0) return false;
+  // A ":" other than that of a drive letter names a stream of another file.
+  const size_t colon = path.find(':');
+  if (colon != std::string::npos && (colon != 1 || path.find(':', 2) != std::string::npos)) return false;
+  const std::string name = FileNamePart(path);
+  if (IsWindowsDeviceName(name)) return false;
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  const std::string extension = UpperCase(name.substr(dot));
+  return extension == ".LNK" || extension == ".URL" || extension == ".PIF";
+}
+
 std::string EngineCommandLine(const TEngineCommandInput& in) {
-  std::string name = EngineFileName(in.engineText);
   std::string args = Trim(in.extraArgs);
   size_t star = in.engineText.find('*');
   if (star != std::string::npos) args = Trim(in.extraArgs + " " + Trim(in.engineText.substr(star + 1)));
 
-  std::string dir = in.workDir;
-  if (dir.empty() || dir.back() != '\\') dir += '\\';
-  std::string command = dir + name;
+  std::string command = EnginePath(in.workDir, in.engineText);
   if (!args.empty()) command += " " + args;
   command += " /TH_ID=" + in.engineToken;
   if (command.find("/OriginExe=") == std::string::npos) command += " /OriginExe=\"" + in.ownPath + "\"";

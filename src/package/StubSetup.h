@@ -30,6 +30,22 @@ struct TEngineCommandInput {
 std::string EngineCommandLine(const TEngineCommandInput& in);
 // The engine's file name (part of the engine text before "*", trimmed).
 std::string EngineFileName(const std::string& engineText);
+// The engine's full path: working directory, "\\", engine file name. It is the
+// start of the command line, unquoted there (the engines read it so), and the
+// program the process start is given, so that a working directory with a
+// blank never runs a program at the cut-off name ("D:\\My.exe" for "D:\\My Temp").
+std::string EnginePath(const std::string& workDir, const std::string& engineText);
+
+// The engine completed: it was started, its completion atom had been added,
+// and the atom is gone after the engine and its dialog ended. Without an
+// added atom (a full atom table) there is nothing to judge by: not completed.
+bool EngineCompleted(bool started, bool atomAdded, bool atomFound);
+
+// A path from the agent's settings that shortcut removal may delete: a ".lnk",
+// ".url" or ".pif" file name (any case), no alternate data stream, no device
+// name and no "\\?\" or "\\.\" prefix. Whether it is a file and not a
+// folder is the caller's check.
+bool IsRemovableShortcut(const std::string& path);
 
 // A byte count as megabytes: 1 decimal above 10, 2 from 1 to 10, 3 below 1.
 std::string MegabyteText(double bytes);

@@ -4,7 +4,8 @@
 // Choices of our own:
 //  - The stub's exit code tells what happened when the engine did not run
 //    (ExitCodes.h); once the engine ran, its exit code is kept.
-//  - A damaged compressed entry (EZLibError) is reported like a bad checksum.
+//  - A damaged compressed entry (EZLibError), a failed allocation and a setup
+//    file with no package trailer are reported like a bad checksum.
 //  - Download mode is not built yet: such a package shows nothing and ends.
 //  - A working directory that neither the temp folder nor an alternative
 //    drive can hold ends the run before any question or extraction.
@@ -12,12 +13,15 @@
 //    the one error box of the unpacker): the run ends with kExtractionFailed.
 //  - Failures that end the run without an engine go to the debug output as
 //    well as to the trace log, so that they can be seen outside agent runs.
+//  - The engine's full path is the application name of its process start;
+//    its end is seen on the process handle, whatever its exit code.
+//  - A run whose completion atom could not be added never counts as
+//    completed, and shortcut removal deletes shortcut files only.
 #include "package/StubSetupWin.h"
 
 #include "package/PackX.h"
 #include "package/StubSetup.h"
 #include "package/UnPack.h"
-#include "package/ZLibOpen.h"
 #include "stub/ExitCodes.h"
 #include "stub/StubState.h"
 #include "stub/StubWin.h"
@@ -37,7 +41,6 @@ namespace StubSetup {
 
 namespace {
 
-constexpr DWORD kStillActive = 259;
 constexpr int kEngineStartAttempts = 3;
 const char* const kForcePromptKey = "HKEY_CURRENT_USER\\Software\\Meridane\\Varnel\\SpanDisk";
 const char* const kDefaultButtons = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
@@ -139,14 +142,40 @@ TShortcutLinks ReadShortcutLinks() {
           ReadIniString(original, "UnInstall", "CheckforNewUpdateLink", "")};
 }
 
+// The settings files lie beside the setup, where anyone may put one (a
+// Downloads folder): only shortcut files are deleted, never other files or
+// folders, and a refusal is traced.
+void RemoveShortcut(const std::string& path) {
+  if (path.empty()) return;
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;  // gone already
+  if (!IsRemovableShortcut(path) || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    Report("Shortcut removal refused, not a shortcut file: " + path);
+    return;
+  }
+  ::DeleteFileA(path.c_str());
+}
+
 void RemoveShortcuts(const TShortcutLinks& links) {
   const std::string info = Stub::OwnDir() + Stub::OwnInfo().InfoFileName();
-  if (ReadIniString(info, "NewSetup", "RemoveStartUpShortcut", "") == "1" && !links.startUp.empty() &&
-      FileExists(links.startUp))
-    ::DeleteFileA(links.startUp.c_str());
-  if (ReadIniString(info, "NewSetup", "RemoveCheckForNewUpdateShortcut", "") == "1" &&
-      !links.checkForUpdate.empty() && FileExists(links.checkForUpdate))
-    ::DeleteFileA(links.checkForUpdate.c_str());
+  if (ReadIniString(info, "NewSetup", "RemoveStartUpShortcut", "") == "1") RemoveShortcut(links.startUp);
+  if (ReadIniString(info, "NewSetup", "RemoveCheckForNewUpdateShortcut", "") == "1")
+    RemoveShortcut(links.checkForUpdate);
+}
+
+// Adds the completion atom; an atom of the same name is a left-over of an
+// earlier run that was killed (the name holds a thread id, and no live thread
+// shares it), so it is deleted first, with all its references. 0 when the
+// atom could not be added (a full atom table).
+ATOM AddCompletionAtom(const std::string& name) {
+  for (int references = 0; references < 0x10000; ++references) {
+    const ATOM old = ::GlobalFindAtomA(name.c_str());
+    if (old == 0) break;
+    ::GlobalDeleteAtom(old);
+  }
+  const ATOM atom = ::GlobalAddAtomA(name.c_str());
+  if (atom == 0) Report("Completion atom could not be added (" + LastErrorText() + "); the run cannot complete");
+  return atom;
 }
 
 void HideMainWindow() {
@@ -154,10 +183,11 @@ void HideMainWindow() {
 }
 
 // Starts command and waits for the engine and its dialog window.
-void StartAndWait(const std::string& command, const std::string& token, bool foreground, TExtractionOutcome& out) {
+void StartAndWait(const std::string& enginePath, const std::string& command, const std::string& token, bool foreground,
+                  TExtractionOutcome& out) {
   const TShortcutLinks links = ReadShortcutLinks();
   const std::string atomName = CompletionAtomName(token);
-  ::GlobalAddAtomA(atomName.c_str());
+  const bool atomAdded = AddCompletionAtom(atomName) != 0;
 
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
@@ -169,8 +199,8 @@ void StartAndWait(const std::string& command, const std::string& token, bool for
   bool started = false;
   for (int attempt = 1; attempt <= kEngineStartAttempts && !started; ++attempt) {
     std::string line = command;
-    started =
-        ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) != 0;
+    started = ::CreateProcessA(enginePath.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process) != 0;
     if (!started) {
       Report("Engine could not be started (attempt " + IntToText(attempt) + "): " + LastErrorText());
       if (attempt < kEngineStartAttempts) WaitPumping(0, 500);
@@ -182,7 +212,10 @@ void StartAndWait(const std::string& command, const std::string& token, bool for
   WaitPumping(0, 1000);
   DWORD code = 0;
   if (started) {
-    while (::GetExitCodeProcess(process.hProcess, &code) && code == kStillActive) WaitPumping(0, 500);
+    // The process handle tells when the engine has ended: an exit code can
+    // read as still active (259) after the end.
+    while (::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) WaitPumping(0, 500);
+    ::GetExitCodeProcess(process.hProcess, &code);
     out.engineStarted = true;
     out.exitCode = code;
   } else {
@@ -194,7 +227,7 @@ void StartAndWait(const std::string& command, const std::string& token, bool for
   WaitPumping(0, 1000);
 
   const ATOM atom = ::GlobalFindAtomA(atomName.c_str());
-  out.completed = started && atom == 0;
+  out.completed = EngineCompleted(started, atomAdded, atom != 0);
   if (atom != 0) ::GlobalDeleteAtom(atom);
   if (out.completed) RemoveShortcuts(links);
 }
@@ -246,13 +279,10 @@ TExtractionOutcome ExtractionRun(const TExtractionInput& in) {
 
     TStubUnpackHost host;
     const int64_t failedBefore = UnpackFailedWrites();
-    TUnpackResult result;
-    try {
-      result = UnpackPackage(request, host);
-    } catch (const EZLibError& e) {
-      Trace(std::string("Damaged package: ") + e.what());
-      result = TUnpackResult{};
-    }
+    // A damaged entry or a failed allocation: reported like a bad checksum.
+    std::string failure;
+    const TUnpackResult result = UnpackPackageGuarded(request, host, &failure);
+    if (!failure.empty()) DebugLine(IntToText(Stub::ProcessId()) + " " + failure);
     const bool writesFailed = UnpackFailedWrites() != failedBefore || !DirExists(workDir);
     WaitPumping(0, 1000);
 
@@ -268,7 +298,7 @@ TExtractionOutcome ExtractionRun(const TExtractionInput& in) {
       cmd.agentPackage = Stub::AgentPackage();
       const std::string command = EngineCommandLine(cmd);
       DebugLine(IntToText(Stub::ProcessId()) + " ==== WinExec(Engine.exe) >>" + command + "<<");
-      StartAndWait(command, cmd.engineToken, in.foreground, out);
+      StartAndWait(EnginePath(workDir, cmd.engineText), command, cmd.engineToken, in.foreground, out);
     } else if (!result.ok) {
       MsgError(0, info.LangText("s7", "Bad CRC!<P>This indicates that your setup file might be corrupted..."),
                info.LangText("Error", "Error"), buttons, info.Charset());

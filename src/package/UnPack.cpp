@@ -4,6 +4,7 @@
 #include <climits>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 
 #include "package/PackX.h"
 #include "package/ZLibOpen.h"
@@ -25,6 +26,12 @@ using namespace PackFormat;
 namespace {
 
 constexpr int64_t kReadPiece = 65536;
+
+#ifdef _WIN32
+constexpr bool kWindowsNames = true;
+#else
+constexpr bool kWindowsNames = false;
+#endif
 
 int64_t g_failedWrites = 0;
 
@@ -56,6 +63,35 @@ int32_t EntryDate(const std::string& text) {
   return value < INT32_MIN || value > INT32_MAX ? 0 : static_cast<int32_t>(value);
 }
 
+// Writes the first `length` bytes of the volume (the stub image and its
+// information blocks, whatever their size) in pieces, with the low word of the
+// package end pointer cleared, then the trailer; replaces any file at path.
+bool CopyAgentImage(TFile& volume, int64_t length, const TPackTrailer& trailer, const std::string& path,
+                    int32_t date) {
+  bool complete = false, opened = false;
+  {
+    TFile out(path, TFile::Mode::Create);
+    opened = out.IsOpen();
+    std::string piece;
+    int64_t done = 0;
+    while (out.IsOpen() && done < length) {
+      const int64_t n = std::min(length - done, kReadPiece);
+      piece.resize(static_cast<size_t>(n));
+      if (!volume.ReadAt(done, piece.data(), n)) break;
+      // The low word of the package end pointer: the copy is read from its end.
+      for (int64_t i = std::max(done, kEndPointerLow); i < std::min(done + n, kEndPointerLow + 4); ++i)
+        piece[static_cast<size_t>(i - done)] = '\0';
+      if (out.Write(piece.data(), n) != n) break;
+      done += n;
+    }
+    const std::string tail = trailer.AsText();
+    complete = done == length && out.Write(tail.data(), kTrailerSize) == kTrailerSize;
+    if (complete && date != 0) out.SetDosDate(date);
+  }
+  if (opened && !complete) RemoveFile(path);  // a cut copy would not run
+  return complete;
+}
+
 bool IsAgentSource(const std::string& setupFile) {
   return EndsWith(".exe", setupFile, true) || EndsWith(".exe.001", setupFile, true);
 }
@@ -71,6 +107,7 @@ class TUnpackRun {
   bool ExtractBlocks(TFile& file, int64_t offset, int64_t end);
   bool ReadBlock(TFile& file, int64_t& offset, int64_t end, bool& compressed);
   bool ExtractEntry(bool compressed);
+  void WriteEntry(const std::string& name, std::string_view data, int32_t date);
   void ReportFailedWrite(const std::string& target, size_t dataSize);
   void WriteAgentCopy(TFile& file);
   std::string NextVolume();
@@ -89,6 +126,9 @@ class TUnpackRun {
   bool continue_ = true;
   std::string block_;     // one block as read, reused
   std::string inflated_;  // one inflated entry, reused
+  // Names written in this run (EntryNameKey) and whether their first entry
+  // could be written; only such files take later entries of the same name.
+  std::unordered_map<std::string, bool> written_;
 };
 
 TUnpackResult TUnpackRun::Run() {
@@ -127,7 +167,12 @@ bool TUnpackRun::UnpackVolume(const std::string& path) {
     if (packageEnd > 0) end = packageEnd;
   }
   Files::TraceText("FileLen=" + std::to_string(end));
-  if (!record_.HasMagic()) return true;
+  if (!record_.HasMagic()) {
+    // A later volume without a trailer is passed over; a first one holds no
+    // package at all: a cut or damaged setup file.
+    if (first) Refuse("Damaged package: no package trailer at the end of " + path);
+    return !first;
+  }
 
   if (first) Progress(0, record_.EntryCount());
   if (!Files::CreateDirTree(req_.destination))
@@ -187,6 +232,10 @@ bool TUnpackRun::ExtractEntry(bool compressed) {
   }
   const size_t nul = text.find('\0');
   if (nul == std::string_view::npos || nul == 0) return true;  // no header: skipped
+  if (nul > kMaxEntryHeader) {
+    Refuse("Damaged entry: its header is " + std::to_string(nul) + " bytes long");
+    return false;
+  }
   const std::string header(text.substr(0, nul));
   const std::string_view data = text.substr(nul + 1);
   if (header.find('*') != std::string::npos) result_.engineEntry = header;
@@ -202,14 +251,27 @@ bool TUnpackRun::ExtractEntry(bool compressed) {
     Refuse("Entry refused, it would leave the destination: " + item);
     return false;
   }
-  const std::string target = req_.destination + "\\" + name;
-  if (!FileExists(target)) Progress(1, 1);
-  // A name with folders extracts into the same tree below the destination.
-  const size_t folder = name.find_last_of("\\/");
-  if (folder != std::string::npos) Files::CreateDirTree(req_.destination + "\\" + name.substr(0, folder));
-  if (!Files::WriteFile(target, data, EntryDate(SUB::GetItem(header, 1, "")), nullptr, true))
-    ReportFailedWrite(target, data.size());
+  WriteEntry(name, data, EntryDate(SUB::GetItem(header, 1, "")));
   return true;
+}
+
+// The first entry of a name creates or truncates its file, so that nothing is
+// ever appended to a file that was there before the run (a left-over, or one
+// planted by someone else); later entries of the name append to it. When the
+// first entry could not be written, the later ones are not written either.
+void TUnpackRun::WriteEntry(const std::string& name, std::string_view data, int32_t date) {
+  const std::string target = req_.destination + "\\" + name;
+  const auto [slot, first] = written_.try_emplace(EntryNameKey(name, kWindowsNames), false);
+  if (first) {
+    Progress(1, 1);
+    // A name with folders extracts into the same tree below the destination.
+    const size_t folder = name.find_last_of("\\/");
+    if (folder != std::string::npos) Files::CreateDirTree(req_.destination + "\\" + name.substr(0, folder));
+  }
+  const bool append = !first;
+  const bool done = (first || slot->second) && Files::WriteFile(target, data, date, nullptr, append);
+  if (first) slot->second = done;
+  if (!done) ReportFailedWrite(target, data.size());
 }
 
 void TUnpackRun::ReportFailedWrite(const std::string& target, size_t dataSize) {
@@ -232,15 +294,14 @@ void TUnpackRun::WriteAgentCopy(TFile& file) {
   }
   TPackTrailer trailer;
   ReadTrailer(file, trailer);
-  std::string image(static_cast<size_t>(firstEntryOffset_), '\0');
-  if (!file.ReadAt(0, image.data(), firstEntryOffset_)) return;
-  // The low word of the package end pointer: the copy is read from its end.
-  for (size_t i = kEndPointerLow; i < kEndPointerLow + 4 && i < image.size(); ++i) image[i] = '\0';
   trailer.bytes[kOffAgentPackage] = 1;
   trailer.SetLength(kTrailerSize);
-  image += trailer.AsText();
   const std::string path = req_.destination + "\\" + agent;
-  Files::WriteFile(path, image, FileDosDate(req_.setupFile), nullptr, false);
+  if (!CopyAgentImage(file, firstEntryOffset_, trailer, path, FileDosDate(req_.setupFile))) {
+    Files::TraceText("Agent copy could not be written: " + path);
+    return;
+  }
+  written_[EntryNameKey(agent, kWindowsNames)] = true;
   Files::TraceText(ProcessIdText() + " New AU-Agent: " + path);
 }
 
@@ -279,10 +340,27 @@ bool IsHostileEntryName(const std::string& name) {
   for (;;) {
     const size_t sep = name.find_first_of("\\/", start);
     const std::string_view component = std::string_view(name).substr(start, sep - start);
-    if (IsParentComponent(component)) return true;
+    if (IsParentComponent(component) || IsWindowsDeviceName(std::string(component))) return true;
     if (sep == std::string::npos) return false;
     start = sep + 1;
   }
+}
+
+std::string EntryNameKey(const std::string& name, bool windowsNames) {
+  std::string key;
+  key.reserve(name.size());
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t sep = name.find_first_of("\\/", start);
+    if (sep == std::string::npos) sep = name.size();
+    const std::string_view component = std::string_view(name).substr(start, sep - start);
+    if (!component.empty() && component != ".") {
+      if (!key.empty()) key += '\\';
+      for (char c : component) key += windowsNames && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    start = sep + 1;
+  }
+  return key;
 }
 
 int64_t UnpackFailedWrites() { return g_failedWrites; }
@@ -291,4 +369,24 @@ void ResetUnpackFailedWrites() { g_failedWrites = 0; }
 
 TUnpackResult UnpackPackage(const TUnpackRequest& request, IUnpackHost& host) {
   return TUnpackRun(request, host).Run();
+}
+
+TUnpackResult UnpackPackageGuarded(const TUnpackRequest& request, IUnpackHost& host, std::string* failure) {
+  std::string why;
+  TUnpackResult result;
+  try {
+    result = UnpackPackage(request, host);
+  } catch (const EZLibError& e) {
+    why = std::string("Damaged package: ") + e.what();
+  } catch (const std::bad_alloc&) {
+    why = "Damaged package: out of memory while unpacking";
+  } catch (const std::length_error&) {
+    why = "Damaged package: out of memory while unpacking";
+  }
+  if (!why.empty()) {
+    Files::TraceText(why);
+    result = TUnpackResult{};
+  }
+  if (failure) *failure = why;
+  return result;
 }

@@ -46,13 +46,35 @@ struct TUnpackResult {
   std::string engineEntry;  // header or name that carried "*"; empty if none or cancelled
 };
 
+// The first entry of a file name in a run creates the file or truncates what
+// was there; later entries of the same name are appended to it.
 // Throws EZLibError for a damaged compressed entry (the volume is closed first).
 TUnpackResult UnpackPackage(const TUnpackRequest& request, IUnpackHost& host);
 
-// Entry names that would leave the destination: absolute paths, drive
-// letters, UNC and device prefixes, alternate data streams (any ":") and ".."
-// components (either separator, also with trailing dots or blanks).
+// UnpackPackage for the setup run: a damaged compressed entry (EZLibError) or
+// a failed allocation (std::bad_alloc, std::length_error) ends the run like
+// a bad checksum: ok false, no engine entry. `failure` (when given) receives
+// why, and stays empty when nothing was thrown.
+TUnpackResult UnpackPackageGuarded(const TUnpackRequest& request, IUnpackHost& host, std::string* failure);
+
+// Entry names that would leave the destination or open a device: absolute
+// paths, drive letters, UNC and device prefixes, alternate data streams (any
+// ":"), ".." components (either separator, also with trailing dots or
+// blanks) and Windows device names in any component ("CON", "sub\\NUL.txt",
+// "COM1.", ...).
 bool IsHostileEntryName(const std::string& name);
+
+// What makes two entry names the same file within one run: separators of
+// either kind, empty and "." components do not count; with windowsNames
+// letters compare without case, as Windows names do. Different keys may still
+// name one file (an 8.3 alias, trailing dots): such an entry truncates instead
+// of appending, which loses data of this run but never appends to a file that
+// was there before it.
+std::string EntryNameKey(const std::string& name, bool windowsNames);
+
+// Longest entry header (the text before the first NUL) that is taken; an
+// entry whose header is longer is damaged.
+constexpr size_t kMaxEntryHeader = 65536;
 
 // Process-wide count of file entries that could not be written; the error box
 // is shown only when it reaches 1. The reset is for tests.

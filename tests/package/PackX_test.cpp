@@ -284,6 +284,51 @@ TEST(PackX, DamagedTokenGivesARandomNumber) {
   }
 }
 
+// Two damaged tokens unscrambled within one clock tick read as the same
+// random text; a comparison must still never accept them.
+TEST(PackX, TokensMatchOnlyWhenBothAreWholeAndEqual) {
+  std::mt19937 rng(5);
+  const std::string product = PackWrite::ScrambleToken("product-token", rng);
+  const std::string productAgain = PackWrite::ScrambleToken("product-token", rng);  // other padding
+  const std::string other = PackWrite::ScrambleToken("other-token", rng);
+  const std::string empty = PackWrite::ScrambleToken("", rng);
+  std::string damaged = product;
+  damaged[6] = damaged[6] == 'b' ? 'c' : 'b';
+  const struct {
+    std::string a, b;
+    bool match;
+  } cases[] = {
+      {product, product, true},   {product, productAgain, true}, {product, other, false},
+      {damaged, damaged, false},  {damaged, product, false},     {product, damaged, false},
+      {"", "", false},            {empty, empty, false},         {"zz", "zz", false},
+      {"bbbbbbbb", "bbbbbbbb", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TokensMatch(c.a, c.b), c.match) << c.a << " / " << c.b;
+  EXPECT_EQ(TryUnscrambleToken(product), std::optional<std::string>("product-token"));
+  EXPECT_EQ(TryUnscrambleToken(damaged), std::nullopt);
+  EXPECT_EQ(TryUnscrambleToken(empty), std::optional<std::string>(""));
+}
+
+TEST(PackX, DownloadTokensOfTwoPackagesMatchOnlyWhenWhole) {
+  TScratchDir dir;
+  std::mt19937 rng(11);
+  auto write = [&dir, &rng](const std::string& name, const std::string& stored) {
+    TPackageWriter w;
+    w.stubImage = FakeStubImage(1024);
+    w.downloadBlock = PackWrite::DownloadBlock("http://example.com/dl", "setup.exe", false, stored, "1000");
+    WriteBytes(dir.File(name), w.Build());
+    return TGFileInfo(dir.File(name));
+  };
+  const std::string token = PackWrite::ScrambleToken("DL", rng);
+  std::string damaged = token;
+  damaged[4] = damaged[4] == 'b' ? 'c' : 'b';
+  const TGFileInfo a = write("a.exe", token), b = write("b.exe", PackWrite::ScrambleToken("DL", rng));
+  const TGFileInfo broken1 = write("c.exe", damaged), broken2 = write("d.exe", damaged);
+  EXPECT_TRUE(a.DownloadTokenMatches(b));
+  EXPECT_FALSE(a.DownloadTokenMatches(broken1));
+  EXPECT_FALSE(broken1.DownloadTokenMatches(broken2));
+}
+
 TEST(PackX, SpaceTableIndexFollowsClusterSize) {
   struct {
     int64_t cluster;

@@ -82,3 +82,64 @@ TEST(StubSetup, SpaceQuestion) {
   in.available = in.required;
   EXPECT_EQ(SpaceQuestionText(in), "Limited (C:)<P>Need 5.00;Have 5.00;Go?") << "short space asks without the notice";
 }
+
+// The application name of the process start: the engine's full path, whatever
+// blanks the working directory holds; the command line starts with the same
+// text, unquoted.
+TEST(StubSetup, EnginePathIsTheStartOfTheCommandLine) {
+  const struct {
+    const char* workDir;
+    const char* engineText;
+    const char* path;
+  } cases[] = {
+      {"C:\\Temp\\SETUP_1234", "Engine.exe*", "C:\\Temp\\SETUP_1234\\Engine.exe"},
+      {"D:\\My Temp\\SETUP_1", "Engine.exe*/x", "D:\\My Temp\\SETUP_1\\Engine.exe"},
+      {"C:\\Documents and Settings\\u\\Local Settings\\Temp\\SETUP_7\\", " Setup Engine.exe * /a",
+       "C:\\Documents and Settings\\u\\Local Settings\\Temp\\SETUP_7\\Setup Engine.exe"},
+      {"C:\\T", "|readme.txt|0|x*|", "C:\\T\\|readme.txt|0|x"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(EnginePath(c.workDir, c.engineText), c.path) << c.workDir;
+    TEngineCommandInput in = Input(c.engineText, "");
+    in.workDir = c.workDir;
+    EXPECT_EQ(EngineCommandLine(in).rfind(std::string(c.path) + " ", 0), 0u) << c.workDir;
+  }
+}
+
+TEST(StubSetup, CompletionNeedsAnAddedAtomThatTheEngineRemoved) {
+  const struct {
+    bool started, added, found, completed;
+  } cases[] = {
+      {true, true, false, true},    // the engine removed the atom
+      {true, true, true, false},    // failed or cancelled: the atom is still there
+      {true, false, false, false},  // never added (a full atom table): nothing to judge by
+      {false, true, false, false},  // no engine ran
+      {false, false, false, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(EngineCompleted(c.started, c.added, c.found), c.completed)
+        << c.started << c.added << c.found;
+}
+
+TEST(StubSetup, OnlyShortcutFilesAreRemovable) {
+  const char* const removable[] = {"C:\\Users\\u\\Start Menu\\Programs\\Startup\\Foo.lnk",
+                                   "C:\\x\\Check for updates.URL",
+                                   "Foo.Pif",
+                                   "\\\\server\\share\\links\\foo.lnk",
+                                   "C:\\x\\report.txt .lnk"};
+  const char* const refused[] = {"C:\\Users\\u\\Documents\\thesis.docx",
+                                 "C:\\x\\Foo.lnk.txt",
+                                 "C:\\x\\Foo.lnk.",
+                                 "C:\\x\\Foo.lnk ",
+                                 "C:\\x\\lnk",
+                                 "C:\\x\\.lnk\\",
+                                 "C:\\x\\thesis.docx:hidden.lnk",
+                                 "thesis.docx::$DATA",
+                                 "\\\\?\\C:\\x\\foo.lnk",
+                                 "\\\\.\\C:\\x\\foo.lnk",
+                                 "C:\\x\\NUL.lnk",
+                                 "C:\\x\\com1.url",
+                                 ""};
+  for (const char* path : removable) EXPECT_TRUE(IsRemovableShortcut(path)) << path;
+  for (const char* path : refused) EXPECT_FALSE(IsRemovableShortcut(path)) << path;
+}

@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
+#include <new>
+
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
 
 #include "TestSupport.h"
 #include "UnPackTestHost.h"
@@ -12,6 +18,7 @@
 #include "package/UnPack.h"
 #include "util/FileIO.h"
 #include "package/ZLibOpen.h"
+#include "stub/VxDebug.h"
 
 using namespace PackFormat;
 using testsupport::TScratchDir;
@@ -23,10 +30,15 @@ const char* const kHostileNames[] = {
     "\\x.txt",         "/x.txt",        "C:x.txt",           "c:\\x.txt",       "\\\\?\\C:\\x.txt",
     "\\\\.\\PhysicalDrive0", "\\\\server\\share\\x.txt", "a.txt:stream", "a.txt::$DATA", "..",
     "..\\x.txt",       "../x.txt",      "sub\\..\\..\\x.txt", "sub/../../x.txt", "sub\\..",
-    "..\\..\\x.txt",   ".. \\x.txt",    "...\\x.txt",        "sub/. ./x.txt",   "..\\dest2\\x.txt"};
+    "..\\..\\x.txt",   ".. \\x.txt",    "...\\x.txt",        "sub/. ./x.txt",   "..\\dest2\\x.txt",
+    // Device names, in any component, case, with extensions, trailing dots or blanks.
+    "CON",             "con",           "sub\\NUL",          "COM1.txt",        "LPT1",
+    "AUX",             "PRN",           "nul.tar.gz",        "CON .txt",        "Com9.",
+    "sub/aux /x.txt",  "lpt3\\x.txt",   "CONIN$",            "conout$.log",     "a\\b\\Prn.dat"};
 
-const char* const kHarmlessNames[] = {"a.txt",  "00001#a.txt", "a..b",     "..a",  "a..", ".hidden",
-                                      "sub\\b", "sub/b",       "sub\\..b", ". \\x", "",    "Engine.exe"};
+const char* const kHarmlessNames[] = {"a.txt",      "00001#a.txt", "a..b",   "..a",      "a..",     ".hidden",
+                                      "sub\\b",     "sub/b",       "sub\\..b", ". \\x",    "",        "Engine.exe",
+                                      "CONSOLE.txt", "COM10",      "LPT",    "sub\\COMA", "NULL.txt", "xcon\\aux1"};
 
 // scratch/setup.exe extracts into scratch/root/dest; anything else that
 // appears in scratch or root has escaped.
@@ -46,6 +58,12 @@ struct THostileFixture : ::testing::Test {
     EXPECT_EQ(ListNames(root), std::vector<std::string>{"dest"});
   }
 };
+
+bool AnyLineStartsWith(const std::vector<std::string>& lines, const std::string& start) {
+  for (const std::string& line : lines)
+    if (line.rfind(start, 0) == 0) return true;
+  return false;
+}
 
 TPackageWriter Writer() {
   TPackageWriter w;
@@ -158,7 +176,7 @@ TEST_F(THostileFixture, BadAgentNameWritesNoCopy) {
   TPackageWriter w = Writer();
   w.AddFile("a.txt", 0, "a");
   WriteBytes(setup, w.Build());
-  for (const char* agent : {"..", "evil:stream", "C:"}) {
+  for (const char* agent : {"..", "evil:stream", "C:", "CON", "nul.exe", "COM1.exe"}) {
     TUnpackRequest request = MakeRequest(setup, dest);
     request.agentName = agent;
     EXPECT_TRUE(UnpackPackage(request, host).ok) << agent;
@@ -181,5 +199,129 @@ TEST_F(THostileFixture, VolumeIsClosedWhenADamagedEntryRaises) {
   const size_t before = openFiles();
   EXPECT_THROW(Run(w.Build()), EZLibError);
   EXPECT_EQ(openFiles(), before);
+}
+#endif
+
+TEST_F(THostileFixture, OverlongEntryHeaderEndsTheRun) {
+  TPackageWriter w = Writer();
+  w.AddFile("Engine.exe*", 0, "engine");
+  w.AddRawBlock(PackWrite::EntryBlock(std::string(kMaxEntryHeader + 1, 'h') + '\0' + "data", 6));
+  w.AddFile("after.txt", 0, "after");
+  VxDebug::TTraceCapture trace;
+  const TUnpackResult r = Run(w.Build());
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.engineEntry.empty());
+  EXPECT_EQ(ListNames(dest), std::vector<std::string>{"Engine.exe"});
+  EXPECT_TRUE(AnyLineStartsWith(trace.Lines(), "Damaged entry"));
+  ExpectNothingOutside();
+}
+
+// A setup file with no package trailer behind it is damaged, whatever its size
+// (above 51200 bytes no checksum is computed that would catch it).
+TEST_F(THostileFixture, FirstVolumeWithoutTrailerIsDamaged) {
+  TPackageWriter w = Writer();
+  w.level = 0;
+  w.AddFile("Engine.exe*", 0, std::string(120000, 'e'));
+  const std::string image = w.Build();
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool summed;  // small enough for the checksum test, which fails first
+  } cases[] = {
+      {"cut before its trailer", image.substr(0, image.size() - 40), false},
+      {"cut in the middle", image.substr(0, image.size() * 2 / 3), false},
+      {"a stub with no package", testsupport::FakeStubImage(60000), false},
+      {"a small stub with no package", testsupport::FakeStubImage(1024), true},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(root);
+    VxDebug::TTraceCapture trace;
+    const TUnpackResult r = Run(c.bytes);
+    EXPECT_FALSE(r.ok) << c.name;
+    EXPECT_TRUE(r.engineEntry.empty()) << c.name;
+    EXPECT_TRUE(ListNames(dest).empty()) << c.name;
+    EXPECT_EQ(AnyLineStartsWith(trace.Lines(), "Damaged package: no package trailer"), !c.summed) << c.name;
+    EXPECT_FALSE(std::filesystem::exists(root)) << c.name;
+  }
+}
+
+// The guarded run turns every failure of the unpacker into a damaged package.
+TEST_F(THostileFixture, GuardedRunReportsDamageAndAllocationFailures) {
+  TPackageWriter good = Writer();
+  good.AddFile("Engine.exe*", 0, "engine");
+  good.AddFile("a.txt", 0, std::string(200000, 'a'));
+  TPackageWriter damaged = Writer();
+  std::string block = PackWrite::EntryBlock(PackWrite::EntryText("a.txt", 0, std::string(3000, 'x')), 6);
+  block[block.size() - 1] ^= 0x40;  // Adler-32
+  damaged.AddRawBlock(block);
+
+  struct TThrowingHost : TRecordingHost {
+    int throwAt = 0;  // 0: never
+    void Pump() override {
+      TRecordingHost::Pump();
+      if (pumps == throwAt) throw std::bad_alloc();
+    }
+  };
+  const struct {
+    const char* name;
+    std::string image;
+    int throwAt;
+    const char* failure;
+  } cases[] = {
+      {"whole package", good.Build(), 0, ""},
+      {"damaged compressed entry", damaged.Build(), 0, "Damaged package: data error"},
+      {"allocation failure while reading", good.Build(), 3, "Damaged package: out of memory while unpacking"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(root);
+    WriteBytes(setup, c.image);
+    TThrowingHost throwing;
+    throwing.throwAt = c.throwAt;
+    std::string failure = "not set";
+    const TUnpackResult r = UnpackPackageGuarded(MakeRequest(setup, dest), throwing, &failure);
+    EXPECT_EQ(failure, c.failure) << c.name;
+    EXPECT_EQ(r.ok, failure.empty()) << c.name;
+    EXPECT_EQ(r.engineEntry.empty(), !failure.empty()) << c.name;
+    ExpectNothingOutside();
+  }
+}
+
+#ifdef __linux__
+// A package whose first block claims more than the process can hold (a sparse
+// file of 1.5 GB, in a child process limited to 1 GB of address space): the
+// reader leaves the block empty and the guarded unpacker reports damage;
+// neither throws.
+// In a death-test child: limits the address space to 1 GiB, then reads.
+bool HugeBlockIsHandled(const std::string& setup, const std::string& out) {
+  const rlim_t limit = rlim_t{1} << 30;
+  const rlimit both{limit, limit};
+  if (::setrlimit(RLIMIT_AS, &both) != 0) return false;
+  const TGFileInfo info(setup);
+  TSilentUnpackHost host;
+  std::string failure;
+  const TUnpackResult r = UnpackPackageGuarded(MakeRequest(setup, out), host, &failure);
+  return info.Trailer().HasMagic() && info.LanguageBlock().empty() && !r.ok &&
+         failure == "Damaged package: insufficient memory";
+}
+
+TEST(UnPackMemory, BlockLargerThanTheProcessCanHold) {
+  TScratchDir scratch;
+  const std::string setup = scratch.File("huge.bin");
+  const int64_t claimed = int64_t{3} << 29;  // 1.5 GiB
+  {
+    std::string head(4, '\0');
+    PutU32(head, 0, static_cast<uint32_t>(claimed));
+    TFile file(setup, TFile::Mode::Create);
+    ASSERT_EQ(file.Write(head.data(), 4), 4);
+    ASSERT_EQ(file.Seek64(4 + claimed, TFile::Origin::Begin), 4 + claimed);
+    TPackTrailer trailer;
+    trailer.bytes[kOffInfoBlockCount] = 2;
+    trailer.SetMagic();
+    trailer.SetChecksum(kNoChecksum);
+    trailer.SetLength(kTrailerSize);
+    const std::string rest = std::string(4, '\0') + trailer.AsText();  // an empty second block, the trailer
+    ASSERT_EQ(file.Write(rest.data(), static_cast<int64_t>(rest.size())), static_cast<int64_t>(rest.size()));
+  }
+  EXPECT_EXIT(std::_Exit(HugeBlockIsHandled(setup, scratch.File("out")) ? 0 : 1), ::testing::ExitedWithCode(0), "");
 }
 #endif

@@ -347,9 +347,9 @@ TEST_F(RolesTest, AMissingOrDamagedOwnPackageRunsAsASetupThatEndsWithItsCode) {
     const char* name;
     std::string bytes;
     DWORD code;
-  } cases[] = {{"bare.exe", StubImage(), ExitCodes::kEngineNotStarted},
+  } cases[] = {{"bare.exe", StubImage(), ExitCodes::kDamagedPackage},  // no package: a damaged setup
                {"damaged.exe", damagedInfo, ExitCodes::kDamagedPackage},
-               {"cut.exe", truncated, ExitCodes::kEngineNotStarted}};
+               {"cut.exe", truncated, ExitCodes::kDamagedPackage}};
   for (const auto& c : cases) {
     const std::string exe = dir.File(c.name);
     testsupport::WriteBytes(exe, c.bytes);
