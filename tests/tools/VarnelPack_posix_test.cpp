@@ -248,7 +248,7 @@ TEST_F(TVarnelPack, BadInputGivesOneMessageAndNoOutput) {
   WriteBytes(dir.File("plain.exe"), std::string(700, 'p'));
   MakeFile(dir.File("twins/A.txt"), "upper");
   MakeFile(dir.File("twins/a.txt"), "lower");
-  const std::string base = "build -o " + Q(setup) + " ";
+  const std::string base = "build -o " + Q(setup) + " --engine Engine.exe ";
   const std::string withStub = base + "--stub " + Q(stub) + " ";
   const struct {
     const char* label;
