@@ -264,16 +264,16 @@ bool TBuilder::MakeOutputFolder(const std::string& path) {
   const std::string folder = FolderOf(path);
   if (DirExists(folder)) return true;
   std::vector<std::string> missing;
-  for (std::string f = folder; !f.empty() && !DirExists(f) && !FileExists(f); f = FolderOf(f)) {
+  for (std::string f = folder; !DirExists(f); f = FolderOf(f)) {
+    if (FileExists(f)) return Fail("cannot create " + Quoted(path) + ": " + Quoted(f) + " is a file");
     missing.push_back(f);
-    if (FolderOf(f) == f || FolderOf(f) == ".") break;
+    if (FolderOf(f) == f) break;
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     if (!Files::platform::MakeDir(*it) && !DirExists(*it))
       return Fail("cannot create the folder " + Quoted(*it) + ": " + FailureReason(*it));
     createdFolders_.push_back(*it);
   }
-  if (!DirExists(folder)) return Fail("cannot create the folder " + Quoted(folder) + ": a file is in the way");
   return true;
 }
 
