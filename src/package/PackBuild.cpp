@@ -270,9 +270,10 @@ bool TBuilder::MakeOutputFolder(const std::string& path) {
     if (FolderOf(f) == f) break;
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (opt_.onTempFile) opt_.onTempFile(*it, true);
+    createdFolders_.push_back(*it);
     if (!Files::platform::MakeDir(*it) && !DirExists(*it))
       return Fail("cannot create the folder " + Quoted(*it) + ": " + FailureReason(*it));
-    createdFolders_.push_back(*it);
   }
   return true;
 }
@@ -469,6 +470,8 @@ bool TBuilder::Commit() {
     ForgetTemp(volume);
   }
   for (const auto& volume : volumes_) report_.volumes.push_back(volume->finalPath);
+  for (const std::string& folder : createdFolders_)
+    if (opt_.onTempFile) opt_.onTempFile(folder, false);
   createdFolders_.clear();
   return true;
 }
@@ -500,7 +503,10 @@ void TBuilder::Discard() {
     if (!volume->tempPath.empty()) RemoveFile(volume->tempPath);
     ForgetTemp(*volume);
   }
-  for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) Files::platform::RemoveDir(*it);
+  for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) {
+    Files::platform::RemoveDir(*it);
+    if (opt_.onTempFile) opt_.onTempFile(*it, false);
+  }
   report_.volumes.clear();
 }
 

@@ -88,8 +88,9 @@ struct TBuildOptions {
   uint64_t entrySize = kDefaultEntrySize;
   uint64_t volumeSize = 0;  // 0 = one volume
   uint32_t seed = 0;        // token scrambler
-  // Told before a temporary file is created (true) and after it is gone or
-  // renamed (false), so that a signal handler can remove what is left.
+  // Told before a temporary file or an output folder is created (true) and
+  // after it is gone, renamed or kept (false), so that a signal handler can
+  // remove what is left (files first, then folders, newest first).
   std::function<void(const std::string& path, bool exists)> onTempFile;
   // Polled between blocks; true ends the build as failed ("interrupted").
   std::function<bool()> interrupted;

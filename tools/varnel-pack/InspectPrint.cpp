@@ -5,6 +5,8 @@
 #include "Inspect.h"
 #include "SetupFile.h"
 #include "package/PackBuildText.h"
+#include "util/Utils.h"
+#include "util/VxSUB.h"
 
 using namespace PackFormat;
 
@@ -25,6 +27,25 @@ std::string Printable(const std::string& text) {
   std::string out;
   for (unsigned char c : text) out += c >= 32 && c != 127 ? std::string(1, static_cast<char>(c)) : "\\x" + Hex2(c);
   return out;
+}
+
+// Each language with its items, in the code page of its own Charset.
+void PrintLanguages(const std::string& block, int packageCodePage, std::ostream& out) {
+  const int count = SUB::ItemCount(block);
+  if (count <= 0 || block.front() != kLangOuterDelimiter) {
+    out << "language block:       " << Printable(block) << "\n";
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    const std::string language = SUB::GetItem(block, i, "");
+    const int64_t charset = TextToInt64(Trim(SUB::GetValue(language, "Charset", "", "", true)), -1);
+    int cp = charset < 0 || charset > 255 ? 0 : PackText::CodePageOfCharset(static_cast<int>(charset), packageCodePage);
+    if (cp == 0) cp = packageCodePage;
+    out << "language:             " << Printable(Shown(SUB::GetItem(language, 0, ""), cp)) << " (code page " << cp
+        << ")\n";
+    for (int k = 1; k < SUB::ItemCount(language); ++k)
+      out << "  " << Printable(Shown(SUB::GetItem(language, k, ""), cp)) << "\n";
+  }
 }
 
 void PrintSummary(const std::string& path, int cp, std::ostream& out) {
@@ -57,7 +78,7 @@ void PrintSummary(const std::string& path, int cp, std::ostream& out) {
   out << "carries agent:        " << YesNo(info.CarriesAgent()) << "\n";
   out << "agent package:        " << YesNo(info.IsAgentPackage()) << "\n";
   out << "code page:            " << cp << "\n";
-  out << "language block:       " << shown(info.LanguageBlock()) << "\n";
+  PrintLanguages(info.LanguageBlock(), cp, out);
   out << "info folder URL:      " << shown(info.InfoFolderURL()) << "\n";
   out << "info file:            " << shown(info.InfoFileName()) << "\n";
   out << "settings file:        " << shown(info.OriginalFileName()) << "\n";

@@ -29,8 +29,9 @@ volatile std::sig_atomic_t gSignal = 0;
 extern "C" void OnSignal(int sig) {
   gSignal = sig;
 #ifndef _WIN32
+  // Newest first: the temporary files, then the folders made for them.
   for (TNode* node = gHead.load(); node != nullptr; node = node->next)
-    if (node->live) ::unlink(node->path.c_str());
+    if (node->live && ::unlink(node->path.c_str()) != 0) ::rmdir(node->path.c_str());
   static const char kMessage[] = "varnel-pack: interrupted\n";
   ssize_t written = ::write(STDERR_FILENO, kMessage, sizeof(kMessage) - 1);
   (void)written;
