@@ -61,6 +61,10 @@ std::string Shown(const std::string& bytes, int codePage) {
   (void)codePage;
   return bytes;
 #else
+  // Packages of older builders carry UTF-8 names as they were; code page
+  // text with accents is almost never valid UTF-8.
+  std::u32string chars;
+  if (PackText::DecodeUtf8(bytes, chars)) return bytes;
   return PackText::FromCodePage(bytes, codePage);
 #endif
 }

@@ -20,5 +20,6 @@ int LaterVolumeNumber(const std::string& path);
 int PackageCodePage(const TGFileInfo& info);
 
 // Package bytes as UTF-8 for the terminal: on Windows the console takes the
-// bytes as they are; elsewhere they are converted from the code page.
+// bytes as they are; elsewhere they are converted from the code page unless
+// they are UTF-8 already (names written by builders that stored UTF-8).
 std::string Shown(const std::string& bytes, int codePage);
