@@ -324,8 +324,11 @@ bool TBuilder::CopyStub(TVolume& volume) {
 
 bool TBuilder::WriteInfoBlocks(TVolume& volume) {
   const std::string token = info_.token.empty() ? "" : PackWrite::ScrambleToken(info_.token, rng_);
-  std::string blocks = PackWrite::InfoBlockBytes(opt_.languageBlock.empty() ? PackWrite::DefaultLanguageBlock()
-                                                                            : opt_.languageBlock);
+  // Without translations: the English defaults, in the font character set of the names' code page.
+  const std::string defaultLanguages = PackWrite::LanguageBlock(
+      {{"English",
+        {"Charset=" + std::to_string(PackText::CharsetOfCodePage(opt_.codePage)), "FontSize=8", "FontName=Tahoma"}}});
+  std::string blocks = PackWrite::InfoBlockBytes(opt_.languageBlock.empty() ? defaultLanguages : opt_.languageBlock);
   blocks += PackWrite::InfoBlockBytes(
       PackWrite::InfoBlock(info_.infoFolderURL, info_.infoFile, info_.agentFile, token, info_.background));
   if (download_.present) {

@@ -75,7 +75,7 @@ struct TBuildOptions {
   std::vector<TInput> inputs;
   std::string engineName;  // one of the inputs' names (case-insensitive); empty: none
   std::string engineArgs;  // written after the "*" of the engine entry
-  std::string languageBlock;  // stored as given; empty: PackWrite::DefaultLanguageBlock()
+  std::string languageBlock;  // stored as given; empty: English defaults, Charset of the code page
   int codePage = PackText::kDefaultCodePage;  // of the names, engine arguments and information items
   TInfoItems info;
   TDownloadItems download;

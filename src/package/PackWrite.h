@@ -70,7 +70,7 @@ class TPackageWriter {
   bool agentPackage = false;
   bool writeChecksum = true;   // false: 1234, "not computed"
   bool setEndPointer = true;   // only for a PE stub image
-  int level = 6;               // 0 = store entries
+  int level = 6;               // 0 = store entries raw, unchecked, as other writers do
 
   void AddFile(const std::string& name, int32_t dosDateTime, const std::string& data);
   // Adds a block exactly as given (for damaged or unusual test packages).

@@ -65,6 +65,14 @@ struct TSafety : ::testing::Test {
   }
 };
 
+std::vector<std::string> EntryHeaders(const std::string& path) {
+  std::vector<std::string> headers;
+  WalkBlocks(path, 2, [&](const TBlockInfo& b) {
+    if (!b.isInfoBlock) headers.push_back(b.header);
+  });
+  return headers;
+}
+
 // Offset of the middle of the last entry's content.
 int64_t MiddleOfLastEntry(const std::string& path) {
   int64_t middle = -1;
@@ -134,6 +142,15 @@ TEST_F(TSafety, NamesAndTextsAreStoredInTheCodePage) {
   ASSERT_EQ(headers.size(), 3u);
   EXPECT_EQ(headers[2].substr(0, 20), "|docs\\na\xEFve caf\xE9.txt");
   EXPECT_EQ(TGFileInfo(o.output).AgentFileName(), "\xC4gent.exe");
+
+  TBuildOptions cyrillic = Options(dir.File("cyrillic.exe"));
+  cyrillic.inputs = {{Put("any.txt", "x"), "\xD0\x96.txt"}};
+  cyrillic.codePage = 1251;
+  ASSERT_EQ(PackBuild::BuildPackage(cyrillic, report), "");
+  EXPECT_EQ(EntryHeaders(cyrillic.output)[0].substr(0, 6), "|\xC6.txt");
+  EXPECT_EQ(TGFileInfo(cyrillic.output).LanguageBlock(),
+            PackWrite::LanguageBlock({{"English", {"Charset=204", "FontSize=8", "FontName=Tahoma"}}}))
+      << "the stub's font follows the names' code page";
 
   const struct {
     const char* label;
