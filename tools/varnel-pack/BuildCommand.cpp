@@ -32,7 +32,7 @@ const TKey kKeys[] = {
     {"engine-args", TKind::Text, "arguments written after the engine's \"*\""},
     {"languages", TKind::Path, "INI file, one [Language] section each (default: English)"},
     {"code-page", TKind::CodePage, "code page of names and texts (default 1252)"},
-    {"level", TKind::Level, "compression level 0..9, 0 = store (default 6)"},
+    {"level", TKind::Level, "compression level 0..9, 0 = copy, still checked (default 6)"},
     {"entry-size", TKind::Size, "largest piece of a file per entry (default 4M)"},
     {"volume-size", TKind::Size, "split into volumes of at most this size (0: one file)"},
     {"first-volume-file", TKind::Flag, "write the first volume as OUTPUT.001"},
