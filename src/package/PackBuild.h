@@ -6,7 +6,15 @@
 // them), and blocks are written to the output as they are made. The trailer,
 // the package end pointer and the checksums are written or patched last.
 // Everything is written under temporary names and renamed at the end, so a
-// failed build leaves no output behind.
+// failed or interrupted build leaves no output behind and keeps the previous
+// one. Missing folders of the output are created (and removed again when
+// the build fails); volumes of an earlier build that this one does not write
+// are removed after the new files are in place.
+//
+// Every entry is a zlib stream with its Adler-32 check, also at level 0
+// (stored blocks) and for pieces that do not shrink, so the stub notices a
+// damaged entry whatever its size. Names and texts are given as UTF-8 and
+// stored in the package's code page (PackBuildText.h).
 //
 // Spanning: with a volume size, the package is cut into the first volume
 // (stub image + information blocks + entries) and volumes ".002", ".003", ...
@@ -27,7 +35,9 @@
 #include <string>
 #include <vector>
 
+#include "package/PackBuildText.h"
 #include "package/PackX.h"
+#include "util/Files.h"
 
 namespace PackBuild {
 
@@ -65,7 +75,8 @@ struct TBuildOptions {
   std::vector<TInput> inputs;
   std::string engineName;  // one of the inputs' names (case-insensitive); empty: none
   std::string engineArgs;  // written after the "*" of the engine entry
-  std::string languageBlock;  // empty: PackWrite::DefaultLanguageBlock()
+  std::string languageBlock;  // stored as given; empty: English defaults, Charset of the code page
+  int codePage = PackText::kDefaultCodePage;  // of the names, engine arguments and information items
   TInfoItems info;
   TDownloadItems download;
   uint8_t options = 0;  // kOpt* bits; kOptMoreVolumes is the builder's own
@@ -77,6 +88,12 @@ struct TBuildOptions {
   uint64_t entrySize = kDefaultEntrySize;
   uint64_t volumeSize = 0;  // 0 = one volume
   uint32_t seed = 0;        // token scrambler
+  // Told before a temporary file or an output folder is created (true) and
+  // after it is gone, renamed or kept (false), so that a signal handler can
+  // remove what is left (files first, then folders, newest first).
+  std::function<void(const std::string& path, bool exists)> onTempFile;
+  // Polled between blocks; true ends the build as failed ("interrupted").
+  std::function<bool()> interrupted;
 };
 
 struct TBuildReport {
@@ -85,6 +102,8 @@ struct TBuildReport {
   uint32_t entries = 0;      // entry blocks of all volumes
   uint32_t progressCount = 0;  // the first volume's file entry count
   uint64_t inputBytes = 0;
+  // Inputs left out and files removed, one line each, for the user.
+  std::vector<std::string> warnings;
 };
 
 // (bytes done, bytes total) of the files read so far.
@@ -99,12 +118,25 @@ std::string BuildPackage(const TBuildOptions& options, TBuildReport& report, con
 
 // Files of the given paths in order: a file gives itself under its name
 // part, a folder its files under their names relative to it (sorted; links
-// to folders are not followed). Returns an error text, empty on success.
-std::string CollectInputs(const std::vector<std::string>& paths, std::vector<TInput>& inputs);
+// to folders are not followed). Returns an error text with the system's
+// reason, empty on success. Folders that hold no file and links to folders
+// are named in `warnings`: the package cannot carry them.
+std::string CollectInputs(const std::vector<std::string>& paths, std::vector<TInput>& inputs,
+                          std::vector<std::string>* warnings = nullptr);
 
 // Why a name cannot be carried (relative, no "..", none of the characters
-// Windows refuses, no "|" or "*"); empty when it can.
+// Windows refuses, no "|" or "*", no component that is a device name such
+// as CON or COM1 or ends in a dot or a blank); empty when it can.
 std::string EntryNameProblem(const std::string& name);
+// True when `fileName` is the output file name `outputName` (its name part
+// without a final ".001"), its ".001", ".002", ... volumes or the temporary
+// name of one of them, ignoring case.
+bool IsOutputFileName(const std::string& fileName, const std::string& outputName);
+// The system's error text as a short phrase ("No such file or directory."
+// -> "no such file or directory").
+std::string ReasonPhrase(const std::string& systemText);
+// Why the last file operation on `path` failed: "is a folder" or the system's reason.
+std::string FailureReason(const std::string& path);
 // Why a text cannot be an item of an information block ("|" or NUL); empty when it can.
 std::string InfoItemProblem(const std::string& what, const std::string& text);
 
@@ -116,3 +148,11 @@ void SplitEndPointer(uint64_t end, uint32_t& high, uint32_t& low);
 bool ParseSize(const std::string& text, uint64_t& bytes);
 
 }  // namespace PackBuild
+
+// Platform primitives of the builder (PackBuild_posix.cpp, PackBuild_win32.cpp).
+namespace packbuild_platform {
+// Entries of dir except "." and ".."; false with the system's text when it cannot be read.
+bool ListFolder(const std::string& dir, std::vector<Files::platform::TDirEntry>& entries, std::string& reason);
+// True when both paths exist and name the same file or folder.
+bool SameFile(const std::string& a, const std::string& b);
+}  // namespace packbuild_platform

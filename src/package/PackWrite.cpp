@@ -74,6 +74,13 @@ std::string EntryBlock(const std::string& entryText, int level) {
   return LengthPrefixed(-static_cast<int32_t>(entryText.size()), entryText);
 }
 
+std::string CheckedEntryBlock(const std::string& entryText, int level) {
+  std::string packed = Compress(entryText, level);
+  if (level > 0 && packed.size() >= entryText.size()) packed = Compress(entryText, 0);
+  if (packed.empty() || packed.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return {};
+  return LengthPrefixed(static_cast<int32_t>(packed.size()), packed);
+}
+
 std::string InfoBlockBytes(const std::string& text) { return LengthPrefixed(static_cast<int32_t>(text.size()), text); }
 
 std::array<uint32_t, kSpaceTableEntries> SpaceTable(const std::vector<uint64_t>& fileSizes) {

@@ -32,10 +32,16 @@ std::string DownloadBlock(const std::string& url, const std::string& setupFile, 
 
 // Entry text: header "|name|date|", NUL, data. `name` may carry "*args" for the engine.
 std::string EntryText(const std::string& name, int32_t dosDateTime, const std::string& data);
-// Length-prefixed block: compressed with zlib when level > 0, else stored (negative length).
+// Length-prefixed block: compressed with zlib when level > 0, else stored raw
+// (negative length, no check), as other writers of the format do.
 std::string EntryBlock(const std::string& entryText, int level);
+// Length-prefixed block holding one zlib stream with its Adler-32 check at
+// any level: level 0, and a text that the level does not shrink, give
+// stored deflate blocks (copied, not compressed, but checked). Empty when
+// zlib fails.
+std::string CheckedEntryBlock(const std::string& entryText, int level);
 std::string InfoBlockBytes(const std::string& text);
-// zlib stream of the given text (level 1..9).
+// zlib stream of the given text (level 0..9; 0 writes stored blocks); empty when zlib fails.
 std::string Compress(const std::string& text, int level);
 
 // Disk space for files of these sizes on each cluster size of the space table.
@@ -64,7 +70,7 @@ class TPackageWriter {
   bool agentPackage = false;
   bool writeChecksum = true;   // false: 1234, "not computed"
   bool setEndPointer = true;   // only for a PE stub image
-  int level = 6;               // 0 = store entries
+  int level = 6;               // 0 = store entries raw, unchecked, as other writers do
 
   void AddFile(const std::string& name, int32_t dosDateTime, const std::string& data);
   // Adds a block exactly as given (for damaged or unusual test packages).

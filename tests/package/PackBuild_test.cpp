@@ -276,15 +276,18 @@ TEST_F(TPackBuildFixture, LargeFilesBecomeSeveralSameNameEntries) {
   }
 }
 
-TEST_F(TPackBuildFixture, PiecesThatDoNotShrinkAreStored) {
+TEST_F(TPackBuildFixture, PiecesThatDoNotShrinkAreStoredInsideTheirZlibCheck) {
   TBuildOptions o = Options({{"noise.bin", NoiseBytes(5000, 11), kDate1}, {"text.txt", TextBytes(5000), kDate1}});
   o.level = 9;
   ASSERT_EQ(Build(o), "");
   const auto blocks = Blocks(out, 2);
   ASSERT_EQ(blocks.size(), 4u);
-  EXPECT_FALSE(blocks[2].compressed);
+  // Stored deflate blocks: the text plus zlib's header, block header and Adler-32.
+  EXPECT_TRUE(blocks[2].compressed);
+  EXPECT_EQ(blocks[2].storedSize, blocks[2].inflatedSize + 11);
   EXPECT_TRUE(blocks[3].compressed);
   EXPECT_LT(blocks[3].storedSize, 2500);
+  ExpectExtractsBack(out, "");
 }
 
 TEST_F(TPackBuildFixture, EntriesInSubfoldersExtractIntoTheirFolders) {

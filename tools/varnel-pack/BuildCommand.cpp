@@ -7,13 +7,16 @@
 
 #include "Cli.h"
 #include "IniFile.h"
+#include "Interrupt.h"
 #include "Languages.h"
 #include "package/PackBuild.h"
+#include "package/PackBuildText.h"
+#include "util/FileIO.h"
 #include "util/Utils.h"
 
 namespace {
 
-enum class TKind { Flag, Text, Path, Level, Size, Seed };
+enum class TKind { Flag, Text, Path, Level, Size, Seed, CodePage };
 
 struct TKey {
   const char* name;
@@ -28,9 +31,10 @@ const TKey kKeys[] = {
     {"engine", TKind::Text, "the engine among the files, by its name in the package"},
     {"engine-args", TKind::Text, "arguments written after the engine's \"*\""},
     {"languages", TKind::Path, "INI file, one [Language] section each (default: English)"},
-    {"level", TKind::Level, "compression level 0..9, 0 = store (default 6)"},
+    {"code-page", TKind::CodePage, "code page of names and texts (default 1252)"},
+    {"level", TKind::Level, "compression level 0..9, 0 = copy, still checked (default 6)"},
     {"entry-size", TKind::Size, "largest piece of a file per entry (default 4M)"},
-    {"volume-size", TKind::Size, "split into volumes of at most this size"},
+    {"volume-size", TKind::Size, "split into volumes of at most this size (0: one file)"},
     {"first-volume-file", TKind::Flag, "write the first volume as OUTPUT.001"},
     {"seed", TKind::Seed, "seed of the token scrambler (same seed, same bytes)"},
     {"temp-drive-notice", TKind::Flag, "tell the user the temp drive and ask"},
@@ -60,8 +64,8 @@ const TKey* FindKey(const std::string& name) {
 }
 
 struct TSetting {
-  std::string value;
-  std::string base;    // folder that relative paths start from
+  std::string value;   // UTF-8
+  std::string base;    // folder that relative paths start from (host encoding)
   std::string origin;  // for messages: "--name" or "file:line"
 };
 
@@ -84,7 +88,7 @@ std::string ReadProject(const std::string& path, TSettings& settings, std::vecto
     for (const TIniLine& line : section.lines) {
       const std::string origin = path + ":" + std::to_string(line.number);
       if (fileList) {
-        files.push_back({cli::ResolvePath(base, line.text), origin});
+        files.push_back({cli::ResolvePath(base, cli::Utf8ToHost(line.text)), origin});
         continue;
       }
       if (!line.hasEquals) return origin + ": expected key = value";
@@ -113,6 +117,11 @@ std::string Apply(const TKey& key, const TSetting& s, PackBuild::TBuildOptions& 
       if (!cli::ParseUInt(s.value, 0xFFFFFFFFu, number)) return bad + " (expected 0 to 4294967295)";
       o.seed = static_cast<uint32_t>(number);
       return "";
+    case TKind::CodePage:
+      if (!cli::ParseUInt(s.value, 65535, number) || !PackText::IsSupportedCodePage(static_cast<int>(number)))
+        return bad + " (expected one of the code pages " + PackText::SupportedCodePagesText() + ")";
+      o.codePage = static_cast<int>(number);
+      return "";
     case TKind::Size:
       if (!PackBuild::ParseSize(s.value, number)) return bad + " (expected bytes, or a number with K, M or G)";
       (name == "entry-size" ? o.entrySize : o.volumeSize) = number;
@@ -121,7 +130,7 @@ std::string Apply(const TKey& key, const TSetting& s, PackBuild::TBuildOptions& 
     case TKind::Path:
       break;
   }
-  const std::string path = cli::ResolvePath(s.base, s.value);
+  const std::string path = cli::ResolvePath(s.base, cli::Utf8ToHost(s.value));
   static const std::map<std::string, uint8_t> kOptionBits = {
       {"temp-drive-notice", PackFormat::kOptTempDriveNotice},
       {"copy-to-temp", PackFormat::kOptCopyToTemp},
@@ -175,11 +184,12 @@ std::string BuildHelp() {
       "A file is carried under its own name; a folder carries its files under\n"
       "their names relative to it (\"\\\" separated). Dates are the files' dates.\n"
       "\n"
-      "Settings, as --NAME VALUE (flags: --NAME or --NAME=0) or as NAME = VALUE\n"
-      "lines in the [Package] section of a project file (flags: NAME = 1):\n";
+      "Settings, as --NAME VALUE (flags: --NAME, --NAME 1 or --NAME 0) or as\n"
+      "NAME = VALUE lines in the [Package] section of a project file (flags:\n"
+      "NAME = 1):\n";
   for (const TKey& key : kKeys) {
     std::string left = std::string("  ") + key.name;
-    static const char* const kValue[] = {"", " TEXT", " FILE", " N", " SIZE", " N"};
+    static const char* const kValue[] = {"", " TEXT", " FILE", " N", " SIZE", " N", " N"};
     left += kValue[static_cast<int>(key.kind)];
     if (left.size() < 26) left.resize(26, ' ');
     help += left + key.help + "\n";
@@ -202,8 +212,13 @@ std::string BuildHelp() {
       "  [Files]\n"
       "  payload\n"
       "\n"
-      "SIZE is in bytes or with K, M or G (1440K, 650M). With volume-size the\n"
-      "package continues in OUTPUT.002, OUTPUT.003, ...; a block is never split.\n"
+      "SIZE is in bytes or with K, M or G, binary units (1K = 1024 bytes, 650M =\n"
+      "650 x 1048576). With volume-size the package continues in OUTPUT.002,\n"
+      "OUTPUT.003, ...; a block is never split; 0 (the default) writes one file.\n"
+      "\n"
+      "Names and texts are taken as UTF-8 and stored in the code page (1252,\n"
+      "1250, 1251, ..., 932, 936, 949, 950); one it cannot hold is refused.\n"
+      "An engine is required unless download-setup or agent-package is set.\n"
       "The languages file has one section per language with the keys\n ";
   int column = 1;
   for (const char* const* k = kLanguageKeys; *k; ++k) {
@@ -219,7 +234,35 @@ std::string BuildHelp() {
   return help;
 }
 
+namespace {
+
+// What cannot work in a setup run is refused before anything is written.
+std::string CheckEngine(const PackBuild::TBuildOptions& o, const TSettings& settings) {
+  if (!o.engineName.empty() || o.downloadSetup || o.agentPackage) {
+    if (o.engineName.empty() && !o.engineArgs.empty())
+      return settings.at("engine-args").origin + ": engine-args without an engine (set engine)";
+    return "";
+  }
+  if (settings.count("engine-args")) return settings.at("engine-args").origin + ": engine-args without an engine (set engine)";
+  return "no engine given (--engine NAME): the stub would extract the files, start nothing and end with exit code 4";
+}
+
+std::string BuildSummary(const PackBuild::TBuildReport& report, int64_t ms) {
+  uint64_t written = 0;
+  for (const std::string& volume : report.volumes) {
+    TFile file(volume, TFile::Mode::Read);
+    written += static_cast<uint64_t>(file.Size());
+  }
+  return "built " + report.volumes.front() + ": " + cli::CountText(report.files, "file", "files") + ", " +
+         cli::CountText(report.inputBytes, "byte", "bytes") + " in " +
+         cli::CountText(report.volumes.size(), "volume", "volumes") + " of " +
+         cli::CountText(written, "byte", "bytes") + ", " + cli::SecondsText(ms);
+}
+
+}  // namespace
+
 int RunBuild(int argc, char** argv) {
+  const int64_t started = cli::NowMs();
   cli::TParsedArgs args;
   std::string error = cli::ParseArgs(argc, argv, 2, OptionDefs(), args);
   if (args.help) {
@@ -235,7 +278,8 @@ int RunBuild(int argc, char** argv) {
     if (!error.empty()) return cli::Fail(error);
   }
   for (const auto& [name, value] : args.values)
-    if (FindKey(name)) settings[name] = {value, "", "--" + name};
+    if (FindKey(name))
+      settings[name] = {cli::HostToUtf8(value), "", "--" + name};
   for (const std::string& path : args.positional) files.push_back({path, "command line"});
 
   PackBuild::TBuildOptions options;
@@ -248,20 +292,27 @@ int RunBuild(int argc, char** argv) {
   if (options.output.empty()) return cli::Fail("no output file given (-o FILE)");
   if (files.empty() && !options.downloadSetup && !options.agentPackage)
     return cli::Fail("no files or folders to carry");
+  error = CheckEngine(options, settings);
+  if (!error.empty()) return cli::Fail(error);
   if (!languageFile.empty()) {
     std::vector<std::string> warnings;
-    error = LanguageBlockFromIni(languageFile, options.languageBlock, warnings);
+    error = LanguageBlockFromIni(languageFile, options.codePage, options.languageBlock, warnings);
     if (!error.empty()) return cli::Fail(error);
     for (const std::string& warning : warnings) cli::Warn(warning);
   }
-  std::vector<std::string> paths;
+  std::vector<std::string> paths, warnings;
   for (const TFileArg& file : files) paths.push_back(file.path);
-  error = PackBuild::CollectInputs(paths, options.inputs);
+  error = PackBuild::CollectInputs(paths, options.inputs, &warnings);
   if (!error.empty()) return cli::Fail(error);
+  for (PackBuild::TInput& input : options.inputs) input.name = cli::HostToUtf8(input.name);
+  for (const std::string& warning : warnings) cli::Warn(warning);
 
   const bool verbose = args.values.count("verbose") && args.values["verbose"] == "1";
   const bool progressWanted = !(args.values.count("no-progress") && args.values["no-progress"] == "1");
   cli::TProgressBar bar(progressWanted && cli::StderrIsTerminal() && !verbose, "packing");
+  interrupt::Install();
+  options.onTempFile = interrupt::Track;
+  options.interrupted = interrupt::Requested;
   PackBuild::TBuildReport report;
   error = PackBuild::BuildPackage(
       options, report, [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); },
@@ -269,10 +320,12 @@ int RunBuild(int argc, char** argv) {
         if (verbose) std::cout << line << "\n";
       });
   bar.Finish();
-  if (!error.empty()) return cli::Fail(error);
-  if (verbose)
-    std::cout << "wrote " << report.volumes.size() << (report.volumes.size() == 1 ? " file, " : " files, ")
-              << report.files << " files carried in " << report.entries << " entries, " << report.inputBytes
-              << " bytes\n";
+  for (const std::string& warning : report.warnings) cli::Warn(warning);
+  if (!error.empty()) {
+    const int code = cli::Fail(error);
+    interrupt::EndIfRequested();
+    return code;
+  }
+  if (verbose || cli::StdoutIsTerminal()) std::cout << BuildSummary(report, cli::NowMs() - started) << "\n";
   return 0;
 }

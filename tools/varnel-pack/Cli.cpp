@@ -7,6 +7,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+
+#include "util/Win.h"
 #else
 #include <unistd.h>
 #endif
@@ -36,6 +38,8 @@ const TOptionDef* FindShort(const std::vector<TOptionDef>& defs, char c) {
     if (def.shortName == c) return &def;
   return nullptr;
 }
+
+bool IsFlagDigit(const char* arg) { return (arg[0] == '0' || arg[0] == '1') && arg[1] == 0; }
 
 }  // namespace
 
@@ -76,6 +80,8 @@ std::string ParseArgs(int argc, char** argv, int first, const std::vector<TOptio
     } else if (!def->takesValue) {
       bool flag = true;
       if (hasValue && !ParseBool(value, flag)) return "option --" + def->name + " takes 0 or 1, not \"" + value + "\"";
+      // "--flag 1" and "--flag 0" read as "--flag=1" and "--flag=0".
+      if (!hasValue && i + 1 < argc && !optionsEnded && IsFlagDigit(argv[i + 1])) flag = argv[++i][0] == '1';
       value = flag ? "1" : "0";
     }
     out.values[def->name] = value;
@@ -105,6 +111,39 @@ bool ParseUInt(const std::string& text, uint64_t max, uint64_t& value) {
   return true;
 }
 
+#ifdef _WIN32
+namespace {
+
+std::string Recode(const std::string& text, UINT from, UINT to) {
+  if (text.empty()) return text;
+  const int units = ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (units <= 0) return text;
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
+  const int bytes = ::WideCharToMultiByte(to, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return text;
+  std::string out(static_cast<size_t>(bytes), '\0');
+  ::WideCharToMultiByte(to, 0, wide.data(), units, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace
+
+std::string HostToUtf8(const std::string& text) { return Recode(text, CP_ACP, CP_UTF8); }
+std::string Utf8ToHost(const std::string& text) { return Recode(text, CP_UTF8, CP_ACP); }
+#else
+std::string HostToUtf8(const std::string& text) { return text; }
+std::string Utf8ToHost(const std::string& text) { return text; }
+#endif
+
+bool StdoutIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdout)) != 0;
+#else
+  return ::isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
 bool StderrIsTerminal() {
 #ifdef _WIN32
   return _isatty(_fileno(stderr)) != 0;
@@ -116,7 +155,7 @@ bool StderrIsTerminal() {
 TProgressBar::TProgressBar(bool enabled, std::string label) : enabled_(enabled), label_(std::move(label)) {}
 
 void TProgressBar::Update(uint64_t done, uint64_t total) {
-  if (!enabled_) return;
+  if (!enabled_ || total == 0) return;  // no range yet: nothing to show
   const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::steady_clock::now().time_since_epoch())
                           .count();
@@ -158,6 +197,21 @@ std::string ResolvePath(const std::string& base, const std::string& path) {
 #else
   return base + "/" + path;
 #endif
+}
+
+std::string CountText(uint64_t count, const char* one, const char* many) {
+  return FormatThousands(std::to_string(count)) + " " + (count == 1 ? one : many);
+}
+
+std::string SecondsText(int64_t ms) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "%.2f s", static_cast<double>(ms) / 1000.0);
+  return text;
+}
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 void WriteStdoutBinary(const std::string& bytes) {

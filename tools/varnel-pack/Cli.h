@@ -26,8 +26,8 @@ struct TParsedArgs {
   bool help = false;
 };
 
-// Parses argv[first..]: --name VALUE, --name=VALUE, --flag, --flag=0, -x;
-// "--" ends the options. "--help"/"-h" sets help. Returns an error text.
+// Parses argv[first..]: --name VALUE, --name=VALUE, --flag, --flag=0,
+// --flag 0, --flag 1, -x; "--" ends the options. "--help"/"-h" sets help. Returns an error text.
 std::string ParseArgs(int argc, char** argv, int first, const std::vector<TOptionDef>& defs, TParsedArgs& out);
 
 // "1", "yes", "true", "on" and "0", "no", "false", "off" (any case).
@@ -35,9 +35,16 @@ bool ParseBool(const std::string& text, bool& value);
 bool ParseUInt(const std::string& text, uint64_t max, uint64_t& value);
 
 bool StderrIsTerminal();
+bool StdoutIsTerminal();
+
+// Texts of the command line and of file names are in the host's encoding
+// (the ANSI code page on Windows, UTF-8 elsewhere); project and languages
+// files are UTF-8. These convert between the two (no change off Windows).
+std::string HostToUtf8(const std::string& text);
+std::string Utf8ToHost(const std::string& text);
 
 // A one-line bar on stderr, redrawn at most ten times a second; nothing
-// when disabled (not a terminal, or switched off).
+// when disabled (not a terminal, or switched off) or while the range is 0.
 class TProgressBar {
  public:
   TProgressBar(bool enabled, std::string label);
@@ -59,6 +66,12 @@ bool IsAbsolutePath(const std::string& path);
 std::string DirectoryOf(const std::string& path);  // "" for a bare name
 // path itself when absolute or base is empty, else base + separator + path.
 std::string ResolvePath(const std::string& base, const std::string& path);
+
+// "1 file", "1,234 files".
+std::string CountText(uint64_t count, const char* one, const char* many);
+// "0.25 s"
+std::string SecondsText(int64_t ms);
+int64_t NowMs();
 
 // Writes bytes to stdout unchanged (binary mode on Windows).
 void WriteStdoutBinary(const std::string& bytes);

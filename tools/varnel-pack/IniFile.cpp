@@ -1,11 +1,12 @@
 #include "IniFile.h"
 
+#include "package/PackBuild.h"
 #include "util/FileIO.h"
 #include "util/Utils.h"
 
 std::string ReadIniFile(const std::string& path, std::vector<TIniSection>& sections) {
   TFile file(path, TFile::Mode::Read);
-  if (!FileExists(path) || !file.IsOpen()) return "cannot read \"" + path + "\"";
+  if (!file.IsOpen()) return "cannot read \"" + path + "\": " + PackBuild::FailureReason(path);
   file.Close();
   return ParseIniText(ReadWholeFile(path), path, sections);
 }

@@ -5,6 +5,8 @@
 #include <iostream>
 
 #include "Cli.h"
+#include "SetupFile.h"
+#include "package/PackBuildText.h"
 #include "package/UnPack.h"
 #include "util/FileIO.h"
 #include "util/Utils.h"
@@ -108,16 +110,19 @@ TInspection InspectPackage(const std::string& path) {
 
 int RunInspect(int argc, char** argv) {
   cli::TParsedArgs args;
-  const std::string error = cli::ParseArgs(argc, argv, 2, {{"json", false, 0}}, args);
+  const std::string error = cli::ParseArgs(argc, argv, 2, {{"json", false, 0}, {"code-page", true, 0}}, args);
   if (args.help) {
     std::cout << "usage: varnel-pack inspect [--json] FILE\n"
                  "\n"
                  "Prints what the stub reads from the setup file FILE: trailer fields and\n"
                  "flags, the information blocks (token unscrambled), the checksum test,\n"
-                 "and every volume found beside it with its entries (date, stored and\n"
-                 "inflated size, compressed or stored, engine mark). Nothing is written.\n"
+                 "and every volume found beside it with its entries (date, bytes in the\n"
+                 "package, file size, compressed or stored, engine mark). Nothing is\n"
+                 "written.\n"
                  "\n"
-                 "  --json    the same as one JSON object\n"
+                 "  --json          the same as one JSON object\n"
+                 "  --code-page N   code page of the names and texts (default: the one of\n"
+                 "                  the first language's Charset, else 1252)\n"
                  "\n"
                  "Exit code 0 when the package reads cleanly; 1 when FILE cannot be read or\n"
                  "the package is damaged, incomplete or holds no package.\n";
@@ -126,8 +131,17 @@ int RunInspect(int argc, char** argv) {
   if (!error.empty()) return cli::Fail(error);
   if (args.positional.size() != 1) return cli::Fail("inspect takes one file (see --help)");
   const std::string path = args.positional[0];
-  if (!FileExists(path)) return cli::Fail("cannot read \"" + path + "\"");
-  const TInspection inspection = InspectPackage(path);
+  const std::string problem = SetupFileProblem(path);
+  if (!problem.empty()) return cli::Fail(problem);
+  TInspection inspection = InspectPackage(path);
+  inspection.codePage = PackageCodePage(TGFileInfo(path));
+  if (args.values.count("code-page")) {
+    uint64_t number = 0;
+    if (!cli::ParseUInt(args.values.at("code-page"), 65535, number) ||
+        !PackText::IsSupportedCodePage(static_cast<int>(number)))
+      return cli::Fail("--code-page takes one of " + PackText::SupportedCodePagesText());
+    inspection.codePage = static_cast<int>(number);
+  }
   if (args.values.count("json") && args.values.at("json") == "1")
     PrintInspectionJson(inspection, std::cout);
   else

@@ -34,6 +34,7 @@ struct TVolumeReport {
 
 struct TInspection {
   std::string path;
+  int codePage = 1252;  // of the names and texts, for showing them
   std::vector<TVolumeReport> volumes;
   std::vector<std::string> extraVolumes;  // files named like further volumes that no trailer announces
   std::vector<std::string> problems;      // anything that would make the stub fail or refuse
@@ -44,7 +45,6 @@ TInspection InspectPackage(const std::string& path);
 std::string DosDateText(int32_t dosDateTime);
 
 // Human-readable report (the summary lines first, then volumes and entries).
-void PrintPackageInfo(const std::string& path, std::ostream& out);
 void PrintInspectionText(const TInspection& inspection, std::ostream& out);
 void PrintInspectionJson(const TInspection& inspection, std::ostream& out);
 

@@ -3,6 +3,10 @@
 #include <ostream>
 
 #include "Inspect.h"
+#include "SetupFile.h"
+#include "package/PackBuildText.h"
+#include "util/Utils.h"
+#include "util/VxSUB.h"
 
 using namespace PackFormat;
 
@@ -25,8 +29,28 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
-void PrintSummary(const std::string& path, std::ostream& out) {
+// Each language with its items, in the code page of its own Charset.
+void PrintLanguages(const std::string& block, int packageCodePage, std::ostream& out) {
+  const int count = SUB::ItemCount(block);
+  if (count <= 0 || block.front() != kLangOuterDelimiter) {
+    out << "language block:       " << Printable(block) << "\n";
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    const std::string language = SUB::GetItem(block, i, "");
+    const int64_t charset = TextToInt64(Trim(SUB::GetValue(language, "Charset", "", "", true)), -1);
+    int cp = charset < 0 || charset > 255 ? 0 : PackText::CodePageOfCharset(static_cast<int>(charset), packageCodePage);
+    if (cp == 0) cp = packageCodePage;
+    out << "language:             " << Printable(Shown(SUB::GetItem(language, 0, ""), cp)) << " (code page " << cp
+        << ")\n";
+    for (int k = 1; k < SUB::ItemCount(language); ++k)
+      out << "  " << Printable(Shown(SUB::GetItem(language, k, ""), cp)) << "\n";
+  }
+}
+
+void PrintSummary(const std::string& path, int cp, std::ostream& out) {
   TGFileInfo info(path);
+  auto shown = [cp](const std::string& bytes) { return Printable(Shown(bytes, cp)); };
   const TPackTrailer& t = info.Trailer();
   out << "file:                 " << path << "\n";
   out << "package found:        " << YesNo(t.HasMagic()) << "\n";
@@ -53,24 +77,25 @@ void PrintSummary(const std::string& path, std::ostream& out) {
   out << "ask before download:  " << YesNo(info.AskBeforeDownload()) << "\n";
   out << "carries agent:        " << YesNo(info.CarriesAgent()) << "\n";
   out << "agent package:        " << YesNo(info.IsAgentPackage()) << "\n";
-  out << "language block:       " << Printable(info.LanguageBlock()) << "\n";
-  out << "info folder URL:      " << info.InfoFolderURL() << "\n";
-  out << "info file:            " << info.InfoFileName() << "\n";
-  out << "settings file:        " << info.OriginalFileName() << "\n";
-  out << "agent file:           " << info.AgentFileName() << "\n";
-  out << "secret token:         " << PlainToken(info.SecretToken(false)) << "\n";
+  out << "code page:            " << cp << "\n";
+  PrintLanguages(info.LanguageBlock(), cp, out);
+  out << "info folder URL:      " << shown(info.InfoFolderURL()) << "\n";
+  out << "info file:            " << shown(info.InfoFileName()) << "\n";
+  out << "settings file:        " << shown(info.OriginalFileName()) << "\n";
+  out << "agent file:           " << shown(info.AgentFileName()) << "\n";
+  out << "secret token:         " << shown(PlainToken(info.SecretToken(false))) << "\n";
   out << "background setup:     " << YesNo(info.BackgroundSetup()) << "\n";
   if (t.InfoBlockCount() > 2) {
-    out << "download URL:         " << info.DownloadURL() << "\n";
-    out << "download file:        " << info.DownloadFileName() << "\n";
+    out << "download URL:         " << shown(info.DownloadURL()) << "\n";
+    out << "download file:        " << shown(info.DownloadFileName()) << "\n";
     out << "always download:      " << YesNo(info.AlwaysDownload()) << "\n";
-    out << "download token:       " << PlainToken(info.DownloadToken(false)) << "\n";
+    out << "download token:       " << shown(PlainToken(info.DownloadToken(false))) << "\n";
     out << "download size:        " << info.DownloadSize() << "\n";
   }
   out << "space required here:  " << static_cast<uint64_t>(info.SpaceRequired(path)) << " bytes\n";
 }
 
-void PrintVolume(const TVolumeReport& v, std::ostream& out) {
+void PrintVolume(const TVolumeReport& v, int cp, std::ostream& out) {
   out << "volume " << v.number << ":             " << v.path;
   if (!v.present || !v.package) {
     out << (v.present ? " (no package)\n" : " (MISSING)\n");
@@ -81,25 +106,29 @@ void PrintVolume(const TVolumeReport& v, std::ostream& out) {
       << v.checksumStatus << "), more volumes: " << YesNo((v.trailer.Options() & kOptMoreVolumes) != 0) << "\n";
   if (v.entries.empty()) return;
   char line[160];
-  std::snprintf(line, sizeof(line), "    %-19s %12s %12s  %-10s  %s\n", "date", "stored", "inflated", "kind", "name");
+  // "in package": the block's bytes; "size": the file's bytes it carries.
+  std::snprintf(line, sizeof(line), "    %-19s %12s %12s  %-7s  %s\n", "date", "in package", "size", "kind", "name");
   out << line;
   for (const TEntryReport& e : v.entries) {
-    const char* kind = !e.block.readable ? "DAMAGED" : e.block.compressed ? "compressed" : "stored";
-    std::snprintf(line, sizeof(line), "    %-19s %12lld %12lld  %-10s  ", DosDateText(e.date).c_str(),
-                  static_cast<long long>(e.block.storedSize), static_cast<long long>(e.block.inflatedSize), kind);
-    out << line << Printable(e.name) << (e.engine ? "  [engine]" : "") << (e.block.hasNul ? "" : "  (no header)")
-        << "\n";
+    const char* kind = !e.block.readable ? "DAMAGED" : e.block.compressed ? "zlib" : "raw";
+    std::snprintf(line, sizeof(line), "    %-19s %12lld %12lld  %-7s  ", DosDateText(e.date).c_str(),
+                  static_cast<long long>(e.block.storedSize), static_cast<long long>(e.dataSize), kind);
+    out << line << Printable(Shown(e.name, cp)) << (e.engine ? "  [engine]" : "")
+        << (e.block.hasNul ? "" : "  (no header)") << "\n";
   }
 }
 
-// JSON string: control characters and bytes above 127 escaped (texts are 8-bit).
+// JSON string of UTF-8 text: control characters escaped; a text that is not
+// UTF-8 has its bytes above 127 escaped one by one.
 std::string J(const std::string& text) {
+  std::u32string unused;
+  const bool utf8 = PackText::DecodeUtf8(text, unused);
   std::string out = "\"";
   for (unsigned char c : text) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
-    } else if (c < 32 || c >= 127) {
+    } else if (c < 32 || c == 127 || (c > 127 && !utf8)) {
       out += "\\u00" + Hex2(c);
     } else {
       out += static_cast<char>(c);
@@ -110,7 +139,8 @@ std::string J(const std::string& text) {
 
 const char* B(bool b) { return b ? "true" : "false"; }
 
-void PrintJsonInfo(const TGFileInfo& info, std::ostream& out) {
+void PrintJsonInfo(const TGFileInfo& info, int cp, std::ostream& out) {
+  auto J = [cp](const std::string& bytes) { return ::J(Shown(bytes, cp)); };
   out << ",\"flags\":{\"tempDriveNotice\":" << B(info.TempDriveNotice()) << ",\"moreVolumes\":" << B(info.MoreVolumes())
       << ",\"copyToTemp\":" << B(info.CopyToTemp()) << ",\"activityBar\":" << B(info.ShowActivityBar())
       << ",\"agentTraceLog\":" << B(info.AgentTraceLog()) << ",\"downloadSetup\":" << B(info.DownloadSetup())
@@ -130,7 +160,7 @@ void PrintJsonInfo(const TGFileInfo& info, std::ostream& out) {
     out << "null";
 }
 
-void PrintJsonVolume(const TVolumeReport& v, std::ostream& out) {
+void PrintJsonVolume(const TVolumeReport& v, int cp, std::ostream& out) {
   const TPackTrailer& t = v.trailer;
   out << "{\"number\":" << v.number << ",\"path\":" << J(v.path) << ",\"present\":" << B(v.present)
       << ",\"package\":" << B(v.package);
@@ -145,7 +175,7 @@ void PrintJsonVolume(const TVolumeReport& v, std::ostream& out) {
     out << "],\"entries\":[";
     for (size_t i = 0; i < v.entries.size(); ++i) {
       const TEntryReport& e = v.entries[i];
-      out << (i ? "," : "") << "{\"name\":" << J(e.name) << ",\"date\":" << e.date
+      out << (i ? "," : "") << "{\"name\":" << J(Shown(e.name, cp)) << ",\"date\":" << e.date
           << ",\"dateText\":" << J(DosDateText(e.date)) << ",\"offset\":" << e.block.offset
           << ",\"storedSize\":" << e.block.storedSize << ",\"inflatedSize\":" << e.block.inflatedSize
           << ",\"dataSize\":" << e.dataSize << ",\"compressed\":" << B(e.block.compressed)
@@ -158,13 +188,11 @@ void PrintJsonVolume(const TVolumeReport& v, std::ostream& out) {
 
 }  // namespace
 
-void PrintPackageInfo(const std::string& path, std::ostream& out) { PrintSummary(path, out); }
-
 void PrintInspectionText(const TInspection& inspection, std::ostream& out) {
-  PrintSummary(inspection.path, out);
+  PrintSummary(inspection.path, inspection.codePage, out);
   if (inspection.volumes.empty() || !inspection.volumes[0].package) return;
   out << "volumes:              " << inspection.volumes.size() << "\n";
-  for (const TVolumeReport& volume : inspection.volumes) PrintVolume(volume, out);
+  for (const TVolumeReport& volume : inspection.volumes) PrintVolume(volume, inspection.codePage, out);
   for (const std::string& extra : inspection.extraVolumes)
     out << "not announced:        " << extra << " (no trailer says that it follows)\n";
   for (const std::string& problem : inspection.problems) out << "PROBLEM: " << problem << "\n";
@@ -175,14 +203,15 @@ void PrintInspectionJson(const TInspection& inspection, std::ostream& out) {
   const bool package = info.Trailer().HasMagic();
   out << "{\"file\":" << J(inspection.path) << ",\"package\":" << B(package);
   if (package) {
+    out << ",\"codePage\":" << inspection.codePage;
     out << ",\"firstEntryOffset\":" << info.Trailer().DataStart()
         << ",\"spaceRequiredHere\":" << static_cast<uint64_t>(info.SpaceRequired(inspection.path));
-    PrintJsonInfo(info, out);
+    PrintJsonInfo(info, inspection.codePage, out);
   }
   out << ",\"volumes\":[";
   for (size_t i = 0; i < inspection.volumes.size(); ++i) {
     out << (i ? "," : "");
-    PrintJsonVolume(inspection.volumes[i], out);
+    PrintJsonVolume(inspection.volumes[i], inspection.codePage, out);
   }
   out << "],\"extraVolumes\":[";
   for (size_t i = 0; i < inspection.extraVolumes.size(); ++i) out << (i ? "," : "") << J(inspection.extraVolumes[i]);

@@ -7,6 +7,7 @@
 
 #include "Cli.h"
 #include "package/PackBuild.h"
+#include "package/PackBuildText.h"
 #include "package/PackWrite.h"
 #include "util/FileIO.h"
 #include "util/SysText.h"
@@ -14,11 +15,12 @@
 namespace {
 
 const char kTokenHelp[] =
-    "usage: varnel-pack token [--seed N] TEXT\n"
+    "usage: varnel-pack token [--seed N] [--code-page N] TEXT\n"
     "\n"
     "Prints the scrambled form of the secret token TEXT, as the package stores\n"
     "it and as an INFORM file carries it. The form differs on every run unless\n"
-    "--seed is given; every form unscrambles to TEXT.\n";
+    "--seed is given; every form unscrambles to TEXT. TEXT is stored in the\n"
+    "code page (default 1252), as build stores the package's token.\n";
 
 uint32_t SeedFrom(const cli::TParsedArgs& args, bool& ok) {
   ok = true;
@@ -33,7 +35,7 @@ uint32_t SeedFrom(const cli::TParsedArgs& args, bool& ok) {
 
 int RunToken(int argc, char** argv) {
   cli::TParsedArgs args;
-  const std::string error = cli::ParseArgs(argc, argv, 2, {{"seed", true, 0}}, args);
+  const std::string error = cli::ParseArgs(argc, argv, 2, {{"seed", true, 0}, {"code-page", true, 0}}, args);
   if (args.help) {
     std::cout << kTokenHelp;
     return 0;
@@ -42,12 +44,21 @@ int RunToken(int argc, char** argv) {
   if (args.positional.size() != 1) return cli::Fail("token takes one text (see --help)");
   const std::string& token = args.positional[0];
   if (token.empty()) return cli::Fail("the token is empty");
-  const std::string problem = PackBuild::InfoItemProblem("secret token", token);
+  std::string problem = PackBuild::InfoItemProblem("secret token", token);
   if (!problem.empty()) return cli::Fail(problem);
+  uint64_t codePage = PackText::kDefaultCodePage;
+  if (args.values.count("code-page") &&
+      (!cli::ParseUInt(args.values.at("code-page"), 65535, codePage) ||
+       !PackText::IsSupportedCodePage(static_cast<int>(codePage))))
+    return cli::Fail("--code-page takes one of " + PackText::SupportedCodePagesText());
+  std::string stored;
+  if (!PackText::ToCodePage(cli::HostToUtf8(token), static_cast<int>(codePage), PackText::kListSeparators, stored,
+                            problem))
+    return cli::Fail("the token cannot be stored: " + problem);
   bool seedOk = false;
   std::mt19937 rng(SeedFrom(args, seedOk));
   if (!seedOk) return cli::Fail("--seed takes a number from 0 to 4294967295");
-  std::cout << PackWrite::ScrambleToken(token, rng) << "\n";
+  std::cout << PackWrite::ScrambleToken(stored, rng) << "\n";
   return 0;
 }
 
@@ -65,15 +76,18 @@ const char kScrambleHelp[] =
     "  --hex             the result as hexadecimal digits (not for INFORM files)\n"
     "  --seed N          choose the key from N instead of at random\n";
 
-bool WriteReplacing(const std::string& path, const std::string& bytes) {
+// Writes the file whole or not at all; the reason of a failure, empty on success.
+std::string WriteReplacing(const std::string& path, const std::string& bytes) {
   const std::string temp = path + ".vptmp";
   TFile file(temp, TFile::Mode::Create);
   const int64_t n = static_cast<int64_t>(bytes.size());
   const bool written = file.IsOpen() && file.Write(bytes.data(), n) == n;
+  std::string reason = written ? "" : PackBuild::FailureReason(temp);
   file.Close();
-  if (written && MoveFileReplacing(temp, path)) return true;
+  if (written && MoveFileReplacing(temp, path)) return "";
+  if (reason.empty()) reason = PackBuild::FailureReason(path);
   RemoveFile(temp);
-  return false;
+  return reason;
 }
 
 }  // namespace
@@ -90,7 +104,7 @@ int RunScramble(int argc, char** argv) {
   if (args.positional.size() != 1) return cli::Fail("scramble takes one file (see --help)");
   const std::string& path = args.positional[0];
   TFile in(path, TFile::Mode::Read);
-  if (!FileExists(path) || !in.IsOpen()) return cli::Fail("cannot read \"" + path + "\"");
+  if (!in.IsOpen()) return cli::Fail("cannot read \"" + path + "\": " + PackBuild::FailureReason(path));
   in.Close();
   const std::string text = ReadWholeFile(path);
   if (text.empty()) return cli::Fail("\"" + path + "\" is empty");
@@ -111,6 +125,7 @@ int RunScramble(int argc, char** argv) {
     cli::WriteStdoutBinary(scrambled);
     return 0;
   }
-  if (!WriteReplacing(output->second, scrambled)) return cli::Fail("cannot write \"" + output->second + "\"");
+  const std::string reason = WriteReplacing(output->second, scrambled);
+  if (!reason.empty()) return cli::Fail("cannot write \"" + output->second + "\": " + reason);
   return 0;
 }

@@ -23,8 +23,10 @@ const char kUsage[] =
     "  scramble FILE                    write a file's text in the INFORM scrambled form\n"
     "  sample --stub STUB OUT           write a small sample setup executable\n"
     "\n"
-    "Run 'varnel-pack <command> --help' for a command's options. Exit code 0 on\n"
-    "success; otherwise one message on stderr and a non-zero code.\n";
+    "  --version                        print the version of varnel-pack\n"
+    "\n"
+    "Run 'varnel-pack <command> --help' for a command's options. Exit codes:\n"
+    "0 success; 1 failure (one message on stderr); 2 no command given.\n";
 
 const char kSampleHelp[] =
     "usage: varnel-pack sample --stub STUB OUT\n"
@@ -52,6 +54,10 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << kUsage;
+    return 0;
+  }
+  if (command == "--version" || command == "version") {
+    std::cout << "varnel-pack " << VARNEL_VERSION << " (package trailer format 1, 74 bytes)\n";
     return 0;
   }
   if (command == "build") return RunBuild(argc, argv);
