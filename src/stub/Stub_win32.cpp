@@ -11,12 +11,14 @@
 
 #include "autoupdate/Process.h"
 #include "package/PackX.h"
+#include "stub/ExitCodes.h"
 #include "stub/StubState.h"
 #include "stub/StubWin.h"
 #include "stub/VxDebug.h"
 #include "util/FileIO.h"
 #include "util/Files.h"
 #include "util/OSInfo.h"
+#include "util/PathText.h"
 #include "util/SysInfo.h"
 #include "util/Utils.h"
 #include "util/Win.h"
@@ -28,6 +30,11 @@ namespace {
 // How long the plain agent waits for a freshly started X_ copy.
 constexpr int64_t kXStartWaitMs = 3000;
 constexpr int kXStartPollMs = 200;
+// How long it waits for an ending X_ copy, and then for its file to go.
+constexpr int kXEndWaitMs = 30000;
+constexpr int64_t kXFileGoneWaitMs = 10000;
+// How long the relaunch waits for its Y_ copy to take over the folder.
+constexpr DWORD kYStartWaitMs = 15000;
 
 std::string Pid() { return IntToText(ProcessId()); }
 
@@ -43,8 +50,9 @@ bool WindowClassExists(const std::string& className) {
   return !className.empty() && ::FindWindowA(className.c_str(), nullptr) != nullptr;
 }
 
-// Starts the command with its window hidden and does not wait for it.
-bool StartHidden(const std::string& command) {
+// Starts the command with its window hidden and does not wait for its end;
+// the process handle, or none when the start failed.
+THandle StartHidden(const std::string& command) {
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -52,9 +60,19 @@ bool StartHidden(const std::string& command) {
   PROCESS_INFORMATION process{};
   std::string line = command;
   if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
-  THandle processHandle(process.hProcess), threadHandle(process.hThread);
-  return true;
+    return THandle();
+  THandle threadHandle(process.hThread);
+  return THandle(process.hProcess);
+}
+
+TTempCopyFacts TempCopyFacts() {
+  TTempCopyFacts facts;
+  facts.copyToTemp = OwnInfo().CopyToTemp();
+  facts.spanCdLevel = GetSwitchInt(CommandArgs(), "/SpanCdLvl=", 1);
+  facts.ownPath = OwnPath();
+  facts.tempDir = TempDir(true);
+  facts.ownDosDateTime = FileDosDate(OwnPath());
+  return facts;
 }
 
 TRoleFacts CurrentFacts(bool ownWindowExists) {
@@ -65,6 +83,7 @@ TRoleFacts CurrentFacts(bool ownWindowExists) {
   facts.agentFileName = OwnInfo().AgentFileName();
   facts.spanCdLevel = GetSwitchInt(CommandArgs(), "/SpanCdLvl=", 1);
   facts.ownWindowExists = ownWindowExists;
+  facts.ownTempCopy = IsOwnTempCopy(TempCopyFacts());
   return facts;
 }
 
@@ -85,9 +104,28 @@ void RunXAgent() {
   Files::DeleteMySelf(false, false);
 }
 
-void RunWindow(int64_t spanCdLevel) {
+void RunWindow(const TRoleFacts& facts) {
+  // The Y_ copy works in the folder its relaunch made for it, and holds it
+  // from the start, before the relaunching run lets go of it.
+  if (facts.ownTempCopy && !AdoptWorkingDirectory(NoTrailingBackslash(OwnDir())))
+    DebugLine(Pid() + " The Y_ copy's folder could not be held: " + OwnDir());
   StubWin::WinMain();
-  if (spanCdLevel == 2) Files::DeleteMySelf(true, false);
+  if (DeletesItselfAfterWindow(facts)) Files::DeleteMySelf(true, false);
+}
+
+// An X_ copy whose window is gone but whose process still runs is ending:
+// its self-deletion would remove a file copied over it now. Wait for the
+// process by its handle, then (briefly) for its batch to remove the file.
+void WaitForEndingX(const std::string& xPath) {
+  if (XIsRunning() || !IsProcessRunning(xPath)) return;
+  DebugLine(Pid() + " CreateAndRun_X_Exe: waiting for the ending X_ copy");
+  Trace("Wait for the ending X_ copy");
+  if (!WaitForProcessExit(xPath, kXEndWaitMs)) {
+    DebugLine(Pid() + " CreateAndRun_X_Exe: the ending X_ copy still runs");
+    return;
+  }
+  const int64_t start = MsCounter();
+  while (FileExists(xPath) && MsCounter() - start < kXFileGoneWaitMs) WaitPumping(0, 100);
 }
 
 }  // namespace
@@ -139,10 +177,10 @@ void DoRunStubWin() {
       RunXAgent();
       break;
     case TRole::TempCopyRelaunch:
-      RelaunchTempCopy();
+      if (!RelaunchTempCopy()) SetExitCode(ExitCodes::kExtractionFailed);
       break;
     case TRole::Window:
-      RunWindow(facts.spanCdLevel);
+      RunWindow(facts);
       break;
   }
 
@@ -165,6 +203,7 @@ void CreateAndRun_X_Exe() {
   if (wait > 0) WaitPumping(0, wait * 1000);
 
   const std::string xPath = XPath();
+  WaitForEndingX(xPath);
   // A copy that fails (the running X_ copy holds its file) goes unnoticed:
   // the start below then runs whatever file is there.
   ::CopyFileA(OwnPath().c_str(), xPath.c_str(), FALSE);
@@ -218,11 +257,29 @@ void HandleParamOK(bool xWasRunning) {
   Trace("HandleParamOK() --- End");
 }
 
-void RelaunchTempCopy() {
+bool RelaunchTempCopy() {
   const std::string workDir = WorkingDirectory();
+  if (workDir.empty()) {
+    DebugLine(Pid() + " RelaunchTempCopy: no working directory for the Y_ copy");
+    return false;
+  }
   const std::string yPath = workDir + "\\" + "Y_" + OwnFileName();
-  ::CopyFileA(OwnPath().c_str(), yPath.c_str(), FALSE);
-  StartHidden(TempCopyCommand(yPath, CommandArgs(), OwnPath()));
+  if (!::CopyFileA(OwnPath().c_str(), yPath.c_str(), FALSE)) {
+    DebugLine(Pid() + " RelaunchTempCopy: the Y_ copy could not be written (" + LastErrorText() + "): " + yPath);
+    DeleteWorkingDirectory();
+    return false;
+  }
+  const THandle copy = StartHidden(TempCopyCommand(yPath, CommandArgs(), OwnPath()));
+  if (!copy) {
+    DebugLine(Pid() + " RelaunchTempCopy: the Y_ copy could not be started (" + LastErrorText() + "): " + yPath);
+    DeleteWorkingDirectory();
+    return false;
+  }
+  // The working directory stays held until the copy has taken it over (it
+  // holds it before its window waits for input), so no other run takes it
+  // in between.
+  ::WaitForInputIdle(copy.Get(), kYStartWaitMs);
+  return true;
 }
 
 }  // namespace Stub
