@@ -1,12 +1,19 @@
 // The run of the stub from process entry to exit: it reads its own package,
 // decides which of its four roles this run takes, and runs it.
 //
-// Two choices of our own:
+// Choices of our own:
 //  - The X_ and Y_ copies are started with their paths in double quotes, so
 //    that a folder with blanks cannot be split into program and arguments.
 //  - The X_ copy receives /TRANSIENTx= but does not apply it; only the plain
 //    agent applies the list (to its own options, just before it exits). The
 //    transient options reach a running X_ copy through the agent commands.
+//  - The relaunch removes the user's /SpanCdLvl= and /SpanDiskFName1= before
+//    it appends its own, and checks the copy and the start of the Y_ copy (a
+//    failure ends with kExtractionFailed). Only the Y_ copy of our own
+//    relaunch, inside its working directory, deletes itself and its folder;
+//    a /SpanCdLvl=2 typed by a user deletes nothing.
+//  - The plain agent waits for an X_ copy that is ending (its window gone,
+//    its process still there) before it copies over its file.
 #include "stub/Stub.h"
 
 #include "autoupdate/Process.h"

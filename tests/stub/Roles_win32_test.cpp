@@ -385,3 +385,85 @@ TEST_F(RolesTest, ACopyToTempPackageRelaunchesItsYCopyWhichRemovesItselfAndItsFo
   EXPECT_TRUE(WaitUntil([&] { return !Exists(work); }, 60000));
   EXPECT_TRUE(Exists(exe));
 }
+
+namespace {
+
+// The threads of a process, suspended while this lives.
+class TFrozen {
+ public:
+  explicit TFrozen(DWORD processId) {
+    THandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL ok = snapshot ? ::Thread32First(snapshot.Get(), &entry) : FALSE; ok;
+         ok = ::Thread32Next(snapshot.Get(), &entry)) {
+      if (entry.th32OwnerProcessID != processId) continue;
+      THandle thread(::OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
+      if (thread && ::SuspendThread(thread.Get()) != static_cast<DWORD>(-1)) threads_.push_back(std::move(thread));
+    }
+  }
+  ~TFrozen() { Thaw(); }
+  TFrozen(const TFrozen&) = delete;
+  TFrozen& operator=(const TFrozen&) = delete;
+  bool Any() const { return !threads_.empty(); }
+  void Thaw() {
+    for (const THandle& thread : threads_) ::ResumeThread(thread.Get());
+    threads_.clear();
+  }
+
+ private:
+  std::vector<THandle> threads_;
+};
+
+}  // namespace
+
+TEST_F(RolesTest, APlainAgentStartedWhileTheXCopyIsEndingWaitsForItsEnd) {
+  TDebugViewer viewer(dir.File("debug.txt"));
+  const TAgent a = MakeAgent("RoleI");
+  // The X_ copy is caught between the end of its window and its own end (a
+  // short moment: tried a few times).
+  for (int attempt = 1; attempt <= 5; ++attempt) {
+    SCOPED_TRACE(attempt);
+    ASSERT_TRUE(::CopyFileA(a.plain.c_str(), a.x.c_str(), FALSE));
+    TProc x(a.x, "");
+    HWND xWindow = WaitForWindow(a.xClass);
+    ASSERT_NE(xWindow, nullptr);
+    ::PostMessageA(xWindow, WM_CLOSE, 0, 0);
+    ::PostMessageA(xWindow, WM_CLOSE, 0, 0);
+    const DWORD start = ::GetTickCount();
+    while (::IsWindow(xWindow) && ::GetTickCount() - start < static_cast<DWORD>(kStartMs)) ::Sleep(0);
+    TFrozen frozen(x.Id());
+    if (!frozen.Any() || !x.Running()) {
+      frozen.Thaw();
+      x.Wait(kStartMs);
+      WaitUntil([&] { return !Exists(a.x); }, 60000);
+      continue;
+    }
+
+    const size_t from = viewer.Text().size();
+    TProc plain(a.plain, "/TEST=0");
+    const std::string pid = std::to_string(plain.Id());
+    ASSERT_TRUE(viewer.WaitFor(pid + " CreateAndRun_X_Exe: waiting for the ending X_ copy", kStartMs, from))
+        << viewer.Text().substr(from);
+    // No new copy while the old one has not ended.
+    EXPECT_FALSE(WaitUntil([&] { return FindTop(a.xClass) != nullptr || !plain.Running(); }, 2000));
+
+    frozen.Thaw();
+    EXPECT_EQ(x.Wait(kStartMs), 0u);
+    EXPECT_EQ(plain.Wait(kStartMs), 0u);
+    HWND fresh = WaitForWindow(a.xClass);
+    ASSERT_NE(fresh, nullptr) << "no new X_ copy";
+    DWORD freshId = 0;
+    ::GetWindowThreadProcessId(fresh, &freshId);
+    // The request reached the new copy, and the old copy's self-deletion did
+    // not take the new file.
+    EXPECT_TRUE(viewer.WaitFor(std::to_string(freshId) + " " + Msg("wm_AgentMsg", "31", "0"), kStartMs, from));
+    WaitUntil([] { return false; }, 3000);
+    EXPECT_TRUE(Exists(a.x));
+    EXPECT_EQ(FindTop(a.xClass), fresh);
+    ::PostMessageA(fresh, WM_CLOSE, 0, 0);
+    ::PostMessageA(fresh, WM_CLOSE, 0, 0);
+    return;
+  }
+  GTEST_SKIP() << "the X_ copy always ended before it could be held";
+}
