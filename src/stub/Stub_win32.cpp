@@ -72,6 +72,23 @@ THandle StartHidden(const std::string& command) {
   return THandle(process.hProcess);
 }
 
+void ClearReadOnly(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    ::SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
+// Copies the own executable to `to` (an X_ or Y_ copy of ours). A copy
+// never keeps the read-only attribute of its original (a setup on a CD, an
+// agent file made read-only): it could then neither be replaced by the next
+// copy nor delete itself.
+bool CopyOwnFile(const std::string& to) {
+  ClearReadOnly(to);
+  if (!::CopyFileA(OwnPath().c_str(), to.c_str(), FALSE)) return false;
+  ClearReadOnly(to);
+  return true;
+}
+
 TTempCopyFacts TempCopyFacts() {
   TTempCopyFacts facts;
   facts.copyToTemp = OwnInfo().CopyToTemp();
@@ -213,7 +230,7 @@ void CreateAndRun_X_Exe() {
   WaitForEndingX(xPath);
   // A copy that fails (the running X_ copy holds its file) goes unnoticed:
   // the start below then runs whatever file is there.
-  ::CopyFileA(OwnPath().c_str(), xPath.c_str(), FALSE);
+  CopyOwnFile(xPath);
   Trace("Create X_ File ");
 
   const std::string xArgs = XCopyArguments(GetSwitch(args, "/TRANSIENT=", ""), GetSwitch(args, "/DELAY=", ""));
@@ -271,7 +288,7 @@ bool RelaunchTempCopy() {
     return false;
   }
   const std::string yPath = workDir + "\\" + "Y_" + OwnFileName();
-  if (!::CopyFileA(OwnPath().c_str(), yPath.c_str(), FALSE)) {
+  if (!CopyOwnFile(yPath)) {
     DebugLine(Pid() + " RelaunchTempCopy: the Y_ copy could not be written (" + LastErrorText() + "): " + yPath);
     DeleteWorkingDirectory();
     return false;

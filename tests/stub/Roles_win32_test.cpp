@@ -210,6 +210,23 @@ TEST_F(RolesTest, ThePlainAgentMakesAndStartsAHiddenXCopyThatDeletesItselfAtTheE
   EXPECT_TRUE(Exists(a.plain));
 }
 
+TEST_F(RolesTest, AReadOnlyAgentReplacesAReadOnlyXCopyAndItsCopyDeletesItself) {
+  const TAgent a = MakeAgent("RoleJ");
+  testsupport::WriteBytes(a.x, "an old X_ copy");
+  ASSERT_TRUE(::SetFileAttributesA(a.x.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(::SetFileAttributesA(a.plain.c_str(), FILE_ATTRIBUTE_READONLY));
+  TProc plain(a.plain, "");
+  EXPECT_EQ(plain.Wait(kStartMs), 0u);
+  HWND x = WaitForWindow(a.xClass);
+  ASSERT_NE(x, nullptr);
+  EXPECT_TRUE(testsupport::ReadBytes(a.x) == testsupport::ReadBytes(a.plain)) << "the old copy was not replaced";
+  EXPECT_EQ(::GetFileAttributesA(a.x.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  ::PostMessageA(x, WM_CLOSE, 0, 0);
+  ::PostMessageA(x, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !Exists(a.x); }, 60000)) << "the X_ copy did not delete itself";
+  ::SetFileAttributesA(a.plain.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(RolesTest, WithTheXCopyRunningThePlainAgentOnlyForwardsTheSwitches) {
   TDebugViewer viewer(dir.File("debug.txt"));
   const TAgent a = MakeAgent("RoleD");

@@ -67,6 +67,7 @@ class TempCopyTest : public ::testing::Test {
   }
 };
 
+// The setups are read-only, as on a CD: the Y_ copy still deletes itself.
 TEST_F(TempCopyTest, ASpanLevelThatTheUserGivesNeitherChainsNorDeletesTheSetup) {
   TDebugViewer viewer(dir.File("debug.txt"));
   struct {
@@ -85,6 +86,7 @@ TEST_F(TempCopyTest, ASpanLevelThatTheUserGivesNeitherChainsNorDeletesTheSetup) 
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.folder) + " " + c.args);
     const std::string exe = MakeSetup(c.folder, c.name, c.options);
+    ::SetFileAttributesA(exe.c_str(), FILE_ATTRIBUTE_READONLY);
     const std::string work = WorkingDirOf(exe);
     const size_t from = viewer.Text().size();
     TBoxAnswerer answerer;
@@ -107,6 +109,7 @@ TEST_F(TempCopyTest, ASpanLevelThatTheUserGivesNeitherChainsNorDeletesTheSetup) 
     EXPECT_TRUE(Exists(exe));
     EXPECT_EQ(NamesIn(dir.File(c.folder)), std::vector<std::string>{c.name});
     EXPECT_FALSE(Exists(work));
+    ::SetFileAttributesA(exe.c_str(), FILE_ATTRIBUTE_NORMAL);
   }
 }
 
