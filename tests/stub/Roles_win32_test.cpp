@@ -437,7 +437,7 @@ class TFrozen {
 TEST_F(RolesTest, APlainAgentStartedWhileTheXCopyIsEndingWaitsForItsEnd) {
   TDebugViewer viewer(dir.File("debug.txt"));
   const TAgent a = MakeAgent("RoleI");
-  // The X_ copy is caught between the end of its window and its own end (a
+  // The X_ copy is caught between the end of its loop and its own end (a
   // short moment: tried a few times).
   for (int attempt = 1; attempt <= 5; ++attempt) {
     SCOPED_TRACE(attempt);
@@ -445,10 +445,15 @@ TEST_F(RolesTest, APlainAgentStartedWhileTheXCopyIsEndingWaitsForItsEnd) {
     TProc x(a.x, "");
     HWND xWindow = WaitForWindow(a.xClass);
     ASSERT_NE(xWindow, nullptr);
-    ::PostMessageA(xWindow, WM_CLOSE, 0, 0);
-    ::PostMessageA(xWindow, WM_CLOSE, 0, 0);
+    // A stop countdown of 0: the next tick ends the loop by the quit
+    // message, the way an agent ends its run by itself.
+    ::PostMessageA(xWindow, Stub::wm_ShutDown, 0, 0);
+    // Caught once its trace says that its self-deletion begins.
     const DWORD start = ::GetTickCount();
-    while (::IsWindow(xWindow) && ::GetTickCount() - start < static_cast<DWORD>(kStartMs)) ::Sleep(0);
+    const int logged = CountOf(testsupport::ReadBytes(a.log), XLine("DeleteMySelf"));
+    while (CountOf(testsupport::ReadBytes(a.log), XLine("DeleteMySelf")) == logged &&
+           ::GetTickCount() - start < static_cast<DWORD>(kStartMs))
+      ::Sleep(0);
     TFrozen frozen(x.Id());
     if (!frozen.Any() || !x.Running()) {
       frozen.Thaw();
