@@ -242,8 +242,8 @@ TExtractionOutcome ExtractionRun(const TExtractionInput& in) {
     }
   }
   if (workDir.empty() || !DirExists(workDir)) {
-    Report("Extraction failed: no working directory could be created anew (its names are in use by other "
-           "runs or cannot be emptied, and no other drive gave one)" + (workDir.empty() ? "" : ": " + workDir));
+    Report("Working directory could not be created anew, the run ends (its names are in use by other runs or "
+           "cannot be emptied, and no other drive gave one)" + (workDir.empty() ? "" : ": " + workDir));
     out.exitCode = ExitCodes::kExtractionFailed;
     return out;
   }

@@ -30,6 +30,7 @@ struct TWindowState {
   HWND activity = nullptr;
   HFONT textFont = nullptr;
   bool loopExit = false;
+  bool loopEnded = false;  // the window goes after its loop: no second teardown
   int activityCounter = 0;
 };
 
@@ -130,6 +131,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       if (!CloseMainWindow()) return 0;
       break;
     case WM_DESTROY:
+      if (W().loopEnded) break;
       VxDebug::DebugLine("- wm_Destroy -");
       DestroyMainWindow();
       break;
@@ -224,6 +226,7 @@ void WinMain() {
   if (w.main) ::KillTimer(w.main, kTimerId);
   // Gone before the run ends: another instance (a plain agent looking for the
   // X_ window) must not mistake a process that is ending for a running one.
+  w.loopEnded = true;
   if (w.main && ::IsWindow(w.main)) ::DestroyWindow(w.main);
   w.main = w.text = w.bar = w.activity = nullptr;
   Stub::SetDownloadAbort(true);

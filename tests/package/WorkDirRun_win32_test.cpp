@@ -110,7 +110,7 @@ TEST_F(WorkDirRunTest, WithNoNameFreeAndNoOtherDriveTheRunEndsWithTheExtractionC
   TDebugViewer viewer(dir.File("debug.txt"));
   EXPECT_EQ(Run("/hide"), ExitCodes::kExtractionFailed);
   EXPECT_FALSE(Exists(log)) << "the engine was started";
-  EXPECT_TRUE(viewer.WaitFor(std::to_string(stub.Id()) + " Extraction failed: no working directory"));
+  EXPECT_TRUE(viewer.WaitFor(std::to_string(stub.Id()) + " Working directory could not be created anew, the run ends"));
   for (int i = 0; i < Stub::kWorkingDirectoryNames; ++i)
     EXPECT_TRUE(Exists(Stub::WorkingDirectoryCandidate(WorkDir(), i) + "\\theirs.txt")) << i;
 }
