@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "util/PathText.h"
 #include "util/Utils.h"
 #include "util/VxSUB.h"
 
@@ -23,6 +24,19 @@ std::string NormalizeProcessPath(const std::string& path) {
   return Trim(out);
 }
 
+std::string CanonicalProcessPath(const std::string& path) {
+  std::string p = ReplaceChar(NormalizeProcessPath(path), '/', '\\');
+  if (StartsWith("\\\\?\\UNC\\", p, true))
+    p = "\\\\" + p.substr(8);
+  else if (StartsWith("\\\\?\\", p))
+    p = p.substr(4);
+  return CollapseBackslashes(p);
+}
+
+bool IsBareFileName(const std::string& path) {
+  return path.find_first_of("\\/:") == std::string::npos;
+}
+
 std::string ProcessFileName(const std::string& path) {
   const size_t cut = path.find_last_of("\\/:");
   return cut == std::string::npos ? path : path.substr(cut + 1);
@@ -37,10 +51,19 @@ bool SameProcessName(const std::string& a, const std::string& b) {
   return SameTextTrim(a, b);
 }
 
+std::vector<TProcessInfo> ProcessesOfSession(const std::vector<TProcessInfo>& processes, uint32_t session) {
+  std::vector<TProcessInfo> own;
+  for (const TProcessInfo& p : processes)
+    if (p.sessionKnown && p.sessionId == session) own.push_back(p);
+  return own;
+}
+
 bool ProcessMatchesPath(const TProcessInfo& process, const std::string& path,
                         const std::string& pathShort, bool fullPathOnly) {
-  const std::string name = fullPathOnly ? std::string(kNoMatchName) : process.exeName;
-  return SameProcessName(process.fullPath, path) || SameProcessName(name, path) ||
+  const std::string wanted = NormalizeProcessPath(path);
+  const bool byName = !fullPathOnly && IsBareFileName(wanted);
+  return SameProcessName(CanonicalProcessPath(process.fullPath), CanonicalProcessPath(wanted)) ||
+         (byName && SameProcessName(process.exeName, wanted)) ||
          SameProcessName(ShortFormOrPlaceholder(process.shortPath),
                          ShortFormOrPlaceholder(pathShort));
 }
@@ -55,19 +78,17 @@ uint32_t FindProcessIdIn(const std::vector<TProcessInfo>& processes, const std::
 
 bool IsProcessRunningIn(const std::vector<TProcessInfo>& processes, const std::string& path,
                         const std::string& pathShort) {
-  const std::string name = ProcessFileName(NormalizeProcessPath(path));
+  const std::string wanted = NormalizeProcessPath(path);
   return std::any_of(processes.begin(), processes.end(), [&](const TProcessInfo& p) {
-    return p.id != 0 &&
-           (SameProcessName(p.exeName, name) ||
-            SameProcessName(ShortFormOrPlaceholder(p.shortPath), ShortFormOrPlaceholder(pathShort)));
+    return p.id != 0 && ProcessMatchesPath(p, wanted, pathShort, false);
   });
 }
 
-uint32_t ProcessIdByFileNameIn(const std::vector<TProcessInfo>& processes,
-                               const std::string& path) {
-  const std::string name = ProcessFileName(NormalizeProcessPath(path));
+uint32_t ProcessIdToTerminateIn(const std::vector<TProcessInfo>& processes, const std::string& path,
+                                const std::string& pathShort) {
+  const std::string wanted = NormalizeProcessPath(path);
   for (const TProcessInfo& p : processes)
-    if (p.id != 0 && SameProcessName(p.exeName, name)) return p.id;
+    if (p.id != 0 && ProcessMatchesPath(p, wanted, pathShort, true)) return p.id;
   return 0;
 }
 

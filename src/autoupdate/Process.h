@@ -29,10 +29,18 @@ struct TProcessInfo {
   std::string exeName;    // file name of the executable
   std::string fullPath;   // full path of the executable; empty when unreadable
   std::string shortPath;  // short (8.3) form of fullPath; empty when it has none
+  bool sessionKnown = false;
+  uint32_t sessionId = 0;  // Windows: terminal-services session; POSIX: owning user
 };
 
 // The path trimmed and without any double quotes.
 std::string NormalizeProcessPath(const std::string& path);
+// The form in which two paths are compared: NormalizeProcessPath, "/" read as
+// "\", without a "\\?\" prefix, runs of "\" collapsed (a share's leading
+// "\\" stays). Case is ignored by the comparison itself.
+std::string CanonicalProcessPath(const std::string& path);
+// A path without any folder or drive part ("product.exe").
+bool IsBareFileName(const std::string& path);
 // File name part of a path (after the last "\", "/" or ":").
 std::string ProcessFileName(const std::string& path);
 // The short form, or kNoShortForm when there is none.
@@ -41,21 +49,29 @@ std::string ShortFormOrPlaceholder(const std::string& shortForm);
 // placeholders never match.
 bool SameProcessName(const std::string& a, const std::string& b);
 
-// A process matches a path when its full path equals the path, or its file
-// name equals the path (not when fullPathOnly), or the short forms of both
-// are equal. pathShort is the short form of the (normalised) path.
+// The processes of one session: every lookup sees only the processes of the
+// caller's own session, never another user's (a process whose session is
+// unknown is left out).
+std::vector<TProcessInfo> ProcessesOfSession(const std::vector<TProcessInfo>& processes, uint32_t session);
+
+// A process matches a path when its full path equals the path (canonical
+// forms, any case), or the short forms of both are equal, or, when the path
+// is a bare file name and not fullPathOnly, its file name equals that name. A
+// path with a folder never matches a process by file name alone: a program of
+// the same name in another folder is another program.
 bool ProcessMatchesPath(const TProcessInfo& process, const std::string& path,
                         const std::string& pathShort, bool fullPathOnly);
 // Id of the last matching process in enumeration order, 0 when none.
 uint32_t FindProcessIdIn(const std::vector<TProcessInfo>& processes, const std::string& path,
                          const std::string& pathShort, bool fullPathOnly);
-// Running: some process has the file name of the path, or the short form of
-// its full path equals that of the path.
+// Running: some process matches the path (ProcessMatchesPath, a bare file
+// name matching by name).
 bool IsProcessRunningIn(const std::vector<TProcessInfo>& processes, const std::string& path,
                         const std::string& pathShort);
-// Id of the first process whose file name is the path's file name, 0 = none.
-uint32_t ProcessIdByFileNameIn(const std::vector<TProcessInfo>& processes,
-                               const std::string& path);
+// The process to end for a path: the first whose full path (or short form)
+// matches; a bare file name reaches nothing. 0 = none.
+uint32_t ProcessIdToTerminateIn(const std::vector<TProcessInfo>& processes, const std::string& path,
+                                const std::string& pathShort);
 // Delimited list of name=id pairs, one per executable name (the first process
 // of that name in enumeration order). Id 0 is "System Idle Process"; with
 // fullPaths, a process whose full path is unreadable is left out.
@@ -107,14 +123,22 @@ class TAnalizer {
 // ---------------------------------------------------------------------------
 // Operations on the running system (platform backend).
 
+// Every lookup below sees only the processes of the caller's own session and
+// matches them by ProcessMatchesPath.
+
 // Process id of the running executable, 0 when none.
 uint32_t FindProcessId(const std::string& path, bool fullPathOnly);
-// name=id pairs of the running processes (see BuildProcessList).
+// name=id pairs of the running processes of this session (see BuildProcessList).
 std::string ProcessList(bool fullPaths);
 bool IsProcessRunning(const std::string& path);
 // Returns once the program no longer runs or timeoutMs (0 = 1000) have
 // passed, pumping messages meanwhile; the first test is always made.
 void WaitForProcessEnd(const std::string& path, int timeoutMs);
+// Waits, pumping messages, until every process running from this full path
+// has ended, watching each by its process handle (so a process id that is
+// reused meanwhile cannot keep the wait going). True when none runs at the
+// end; false after timeoutMs.
+bool WaitForProcessExit(const std::string& path, int timeoutMs);
 TWindowHandle FindMainWindow(const std::string& path);
 // Posts the message to the program's main window; false when there is none.
 bool PostProcessMessage(const std::string& path, uint32_t message, uintptr_t wParam,
@@ -127,7 +151,9 @@ inline constexpr intptr_t kShutdownLParam = 255;
 bool CloseProcess(const std::string& path, int waitMs);
 // Posts WM_QUIT. False: no window.
 bool QuitProcess(const std::string& path);
-// Ends the first process with the path's file name (exit code 0).
+// Ends the process running from this full path (ProcessIdToTerminateIn, exit
+// code 0); a program of the same name elsewhere or in another session is
+// never touched.
 bool TerminateProcessByPath(const std::string& path);
 // Returns when no top-level window of that class and title exists (an empty
 // text matches any; both empty: returns at once).

@@ -2,6 +2,7 @@
 // processes come from /proc (Linux); there are no windows to find or post to.
 #include <dirent.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -29,10 +30,14 @@ std::vector<TProcessInfo> Snapshot() {
     info.id = static_cast<uint32_t>(id);
     info.fullPath = LinkTarget("/proc/" + std::string(entry->d_name) + "/exe");
     info.exeName = ProcessFileName(info.fullPath);
+    struct stat st {};
+    info.sessionKnown = ::stat(("/proc/" + std::string(entry->d_name)).c_str(), &st) == 0;
+    info.sessionId = static_cast<uint32_t>(st.st_uid);
     if (!info.exeName.empty()) list.push_back(std::move(info));
   }
   ::closedir(proc);
-  return list;
+  // The owning user stands for the Windows session.
+  return ProcessesOfSession(list, static_cast<uint32_t>(::getuid()));
 }
 
 }  // namespace
@@ -64,8 +69,17 @@ bool CloseProcess(const std::string&, int) { return false; }
 
 bool QuitProcess(const std::string&) { return false; }
 
+bool WaitForProcessExit(const std::string& path, int timeoutMs) {
+  const int64_t start = MsCounter();
+  for (;;) {
+    if (FindProcessIdIn(Snapshot(), path, "", true) == 0) return true;
+    if (MsCounter() - start >= timeoutMs) return false;
+    WaitPumping(0, 50);
+  }
+}
+
 bool TerminateProcessByPath(const std::string& path) {
-  const uint32_t id = ProcessIdByFileNameIn(Snapshot(), path);
+  const uint32_t id = ProcessIdToTerminateIn(Snapshot(), path, "");
   return id != 0 && ::kill(static_cast<pid_t>(id), SIGKILL) == 0;
 }
 

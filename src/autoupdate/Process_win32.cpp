@@ -5,7 +5,10 @@
 // the process cannot be opened for that, the first module of a module
 // snapshot). It works the same on every supported Windows version and under
 // wine, needs neither PSAPI nor a tasklist.exe child process, and also sees
-// programs that have no top-level window. The match rules themselves live in
+// programs that have no top-level window. Only the processes of the caller's
+// own session take part, and a path with a folder matches full paths only:
+// another user's copy, or a program of the same name elsewhere, is never
+// ended, counted or waited for. The match rules themselves live in
 // Process.cpp.
 #include "autoupdate/Process.h"
 
@@ -43,23 +46,49 @@ std::string ImagePath(DWORD id) {
   return ImagePathByModule(id);
 }
 
+bool SessionOf(DWORD id, uint32_t& session) {
+  DWORD value = 0;
+  if (!::ProcessIdToSessionId(id, &value)) return false;
+  session = value;
+  return true;
+}
+
+uint32_t OwnSession() {
+  uint32_t session = 0;
+  SessionOf(::GetCurrentProcessId(), session);
+  return session;
+}
+
+// The processes of the caller's session; the image paths are read only for
+// those (other users' processes are neither opened nor matched).
 std::vector<TProcessInfo> Snapshot() {
   std::vector<TProcessInfo> list;
   THandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snap) return list;
+  const uint32_t own = OwnSession();
   PROCESSENTRY32 pe{};
   pe.dwSize = sizeof(pe);
   for (BOOL more = ::Process32First(snap.Get(), &pe); more; more = ::Process32Next(snap.Get(), &pe)) {
     TProcessInfo info;
     info.id = pe.th32ProcessID;
     info.exeName = ProcessFileName(pe.szExeFile);
-    if (info.id != 0) {
+    info.sessionKnown = SessionOf(pe.th32ProcessID, info.sessionId);
+    if (info.id != 0 && info.sessionKnown && info.sessionId == own) {
       info.fullPath = ImagePath(pe.th32ProcessID);
       info.shortPath = ShortForm(info.fullPath);
     }
     list.push_back(std::move(info));
   }
-  return list;
+  return ProcessesOfSession(list, own);
+}
+
+// The wanted path as a full path ("." and ".." resolved); a bare file name stays.
+std::string Wanted(const std::string& path) {
+  const std::string wanted = NormalizeProcessPath(path);
+  if (wanted.empty() || IsBareFileName(wanted)) return wanted;
+  char buffer[MAX_PATH * 4] = {0};
+  const DWORD n = ::GetFullPathNameA(wanted.c_str(), sizeof(buffer), buffer, nullptr);
+  return n > 0 && n < sizeof(buffer) ? std::string(buffer, n) : wanted;
 }
 
 BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
@@ -87,7 +116,7 @@ HWND FindTopWindow(const std::string& windowClass, const std::string& windowTitl
 }  // namespace
 
 uint32_t FindProcessId(const std::string& path, bool fullPathOnly) {
-  const std::string wanted = NormalizeProcessPath(path);
+  const std::string wanted = Wanted(path);
   if (wanted.empty()) return 0;
   return FindProcessIdIn(Snapshot(), wanted, ShortForm(wanted), fullPathOnly);
 }
@@ -95,7 +124,7 @@ uint32_t FindProcessId(const std::string& path, bool fullPathOnly) {
 std::string ProcessList(bool fullPaths) { return BuildProcessList(Snapshot(), fullPaths); }
 
 bool IsProcessRunning(const std::string& path) {
-  const std::string wanted = NormalizeProcessPath(path);
+  const std::string wanted = Wanted(path);
   if (wanted.empty()) return false;
   return IsProcessRunningIn(Snapshot(), wanted, ShortForm(wanted));
 }
@@ -107,6 +136,26 @@ void WaitForProcessEnd(const std::string& path, int timeoutMs) {
     if (!IsProcessRunning(path)) return;
     WaitPumping(0, 100);
   } while (MsCounter() - start < limit);
+}
+
+bool WaitForProcessExit(const std::string& path, int timeoutMs) {
+  const std::string wanted = Wanted(path);
+  if (wanted.empty()) return true;
+  const std::string wantedShort = ShortForm(wanted);
+  std::vector<THandle> running;
+  for (const TProcessInfo& p : Snapshot()) {
+    if (p.id == 0 || !ProcessMatchesPath(p, wanted, wantedShort, true)) continue;
+    THandle process(::OpenProcess(SYNCHRONIZE, FALSE, p.id));
+    if (process) running.push_back(std::move(process));
+  }
+  const int64_t start = MsCounter();
+  for (;;) {
+    bool any = false;
+    for (const THandle& process : running) any = any || ::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+    if (!any) return true;
+    if (MsCounter() - start >= timeoutMs) return false;
+    WaitPumping(0, 50);
+  }
 }
 
 TWindowHandle FindMainWindow(const std::string& path) {
@@ -137,9 +186,9 @@ bool QuitProcess(const std::string& path) {
 }
 
 bool TerminateProcessByPath(const std::string& path) {
-  const std::string wanted = NormalizeProcessPath(path);
+  const std::string wanted = Wanted(path);
   if (wanted.empty()) return false;
-  const uint32_t id = ProcessIdByFileNameIn(Snapshot(), wanted);
+  const uint32_t id = ProcessIdToTerminateIn(Snapshot(), wanted, ShortForm(wanted));
   if (id == 0) return false;
   THandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, id));
   return process && ::TerminateProcess(process.Get(), 0) != FALSE;

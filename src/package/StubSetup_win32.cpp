@@ -74,10 +74,26 @@ class TStubUnpackHost : public IUnpackHost {
   bool cancelled_ = false;
 };
 
+// Tries per drive for a probe folder, and for the alternative temp folder.
+constexpr int kFreshNameTries = 8;
+
+// A folder of this process at root (when root does not exist) or at
+// root + "\TEMP" + a random number: created fresh, never one that was there.
+std::string MakeProbeDir(const std::string& root) {
+  if (!DirExists(root)) return ::CreateDirectoryA(root.c_str(), nullptr) ? root : std::string();
+  for (int i = 0; i < kFreshNameTries; ++i) {
+    const std::string dir = root + "\\TEMP" + RandomRangeText(10000, 100000);
+    if (::CreateDirectoryA(dir.c_str(), nullptr)) return dir;
+  }
+  return {};
+}
+
 // Root of the fixed drive (C, D or E) with the most room in its TEMP folder,
 // when that drive is not the one of tempDir; empty otherwise. Chosen once.
 // The root is "X:\TEMP", or "X:\TEMP\TEMP" when X:\TEMP exists, so that an
-// existing TEMP folder is never the one created and deleted.
+// existing TEMP folder is never the one created and deleted. The probe goes
+// into a folder that this process has just created, so that only our own
+// folder is written to and deleted.
 std::string FindAlternativeRoot(const std::string& tempDir) {
   static bool chosen = false;
   static std::string root;
@@ -87,9 +103,8 @@ std::string FindAlternativeRoot(const std::string& tempDir) {
   double best = -1;
   for (char letter : {'C', 'D', 'E'}) {
     if (Files::platform::DriveType(letter) != Files::kDriveFixed) continue;
-    std::string dir = std::string(1, letter) + ":\\TEMP";
-    if (DirExists(dir)) dir += "\\TEMP" + RandomRangeText(10000, 100000);
-    Files::CreateDirTree(dir);
+    const std::string dir = MakeProbeDir(std::string(1, letter) + ":\\TEMP");
+    if (dir.empty()) continue;
     Files::WriteFile(dir + "\\~aa.tmp", "aa");
     if (FileExists(dir + "\\~aa.tmp")) {
       const double free = Files::DiskFreeBytes(dir);
@@ -106,11 +121,15 @@ std::string FindAlternativeRoot(const std::string& tempDir) {
   return root;
 }
 
+// root + "_" + a random number, claimed as the working directory (emptied
+// unless another run holds it, created anew by this process, held); another
+// number when a name cannot be claimed. Empty when none could be.
 std::string MakeAlternativeDir(const std::string& root) {
-  const std::string dir = root + "_" + RandomRangeText(10000, 100000);
-  Files::DeleteTree(dir);
-  Files::CreateDirTree(dir);
-  return dir;
+  for (int i = 0; i < kFreshNameTries; ++i) {
+    const std::string dir = root + "_" + RandomRangeText(10000, 100000);
+    if (Stub::ClaimWorkingDirectory(dir)) return dir;
+  }
+  return {};
 }
 
 bool AskTempSpace(const TGFileInfo& info, const std::string& workDir, double required, double available) {
@@ -240,21 +259,24 @@ TExtractionOutcome ExtractionRun(const TExtractionInput& in) {
   if (info.ShowActivityBar()) StubWin::ShowActivityBar(true);
   StubWin::SetTextLine(info.LangText("s1", "Extracting Files..."), info.FontName(), info.FontSize(), info.Charset());
 
+  // The working directory comes claimed (empty when the temp folder gave
+  // none); an alternative folder is claimed here.
   std::string workDir = in.workDir;
   std::string alternativeDir;
-  const double required = info.SpaceRequired(workDir);
-  double available = Files::DiskFreeBytes(workDir);
-  if (required >= available || !DirExists(workDir)) {
+  double required = workDir.empty() ? 0 : info.SpaceRequired(workDir);
+  double available = workDir.empty() ? 0 : Files::DiskFreeBytes(workDir);
+  if (workDir.empty() || required >= available || !DirExists(workDir)) {
     const std::string root = FindAlternativeRoot(TempDir(true));
-    if (!root.empty()) {
-      alternativeDir = MakeAlternativeDir(root);
+    if (!root.empty()) alternativeDir = MakeAlternativeDir(root);
+    if (!alternativeDir.empty()) {
+      if (workDir.empty()) required = info.SpaceRequired(alternativeDir);
       workDir = alternativeDir;
-      Stub::SetWorkingDirectory(workDir);
       available = Files::DiskFreeBytes(workDir);
     }
   }
-  if (!DirExists(workDir)) {
-    Report("Working directory could not be created: " + workDir);
+  if (workDir.empty() || !DirExists(workDir)) {
+    Report("Working directory could not be created anew, the run ends (its names are in use by other runs or "
+           "cannot be emptied, and no other drive gave one)" + (workDir.empty() ? "" : ": " + workDir));
     out.exitCode = ExitCodes::kExtractionFailed;
     return out;
   }
@@ -338,8 +360,8 @@ void SetupTimerEntry() {
     Stub::SetExitCode(out.exitCode);
   }
 
+  // Every folder the run claimed (the temp one and an alternative one).
   Stub::DeleteWorkingDirectory();
-  if (Stub::WorkingDirectory() != firstWorkDir) Files::DeleteTree(firstWorkDir);
   ::PostQuitMessage(0);
 }
 

@@ -19,5 +19,8 @@ constexpr uint32_t kExtractionFailed = 5;
 // Download mode: download or secret-token failure (also: download mode is
 // not available in this build).
 constexpr uint32_t kDownloadFailed = 6;
+// The stub window could not be registered or created, so the run could not
+// do its work (a debug line tells why).
+constexpr uint32_t kNoWindow = 7;
 
 }  // namespace ExitCodes

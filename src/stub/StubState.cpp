@@ -2,11 +2,14 @@
 
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "package/PackX.h"
 #include "stub/Stub.h"
+#include "stub/VxDebug.h"
+#include "stub/WorkDir.h"
 #include "util/FileIO.h"
-#include "util/Files.h"
+#include "util/PathText.h"
 #include "util/SysInfo.h"
 #include "util/Utils.h"
 #include "util/VxSUB.h"
@@ -26,6 +29,7 @@ struct TState {
   std::string windowClass = "VarnelStub";
   std::string workingDirectory;
   bool workingDirectoryInUse = false;
+  std::vector<std::string> held;  // folders claimed or adopted, not yet released
   uintptr_t listenerWindow = 0;
   uint32_t listenerMessage = 0;
   bool downloadAbort = false;
@@ -82,27 +86,65 @@ bool TraceLogFlag() { return State().traceLog; }
 const std::string& WindowClass() { return State().windowClass; }
 void SetWindowClass(const std::string& name) { State().windowClass = name; }
 
+namespace {
+
+void UseDirectory(TState& s, const std::string& dir) {
+  s.workingDirectory = dir;
+  s.workingDirectoryInUse = true;
+  if (!dir.empty()) s.held.push_back(dir);
+}
+
+void ReportClaim(const std::string& dir, WorkDir::TClaim claim) {
+  VxDebug::DebugLine(IntToText(State().processId) + " Working directory " + dir + " not used: " +
+                     WorkDir::ClaimText(claim));
+}
+
+}  // namespace
+
 std::string WorkingDirectory() {
   TState& s = State();
-  if (!s.workingDirectoryInUse) {
-    s.workingDirectory = WorkingDirectoryName(TempDir(true), FileDosDate(s.ownPath));
-    Files::DeleteTree(s.workingDirectory);
-    Files::CreateDirTree(s.workingDirectory);
-    s.workingDirectoryInUse = true;
-  }
+  if (s.workingDirectoryInUse) return s.workingDirectory;
+  const std::string base = WorkingDirectoryName(TempDir(true), FileDosDate(s.ownPath));
+  std::vector<std::string> names;
+  for (int i = 0; i < kWorkingDirectoryNames; ++i) names.push_back(WorkingDirectoryCandidate(base, i));
+  std::vector<std::pair<std::string, WorkDir::TClaim>> tried;
+  // The folder of the running file is never emptied for a working directory.
+  const std::string ownDir = NoTrailingBackslash(OwnDir());
+  const std::string dir = WorkDir::ClaimFirst(names, ownDir, WorkDir::SystemOps(), &tried);
+  for (const auto& t : tried)
+    if (t.second != WorkDir::TClaim::Claimed) ReportClaim(t.first, t.second);
+  if (dir.empty())
+    VxDebug::DebugLine(IntToText(s.processId) + " No working directory could be created anew: " + base + " and " +
+                       IntToText(kWorkingDirectoryNames - 1) + " further names are in use or not ours");
+  UseDirectory(s, dir);
   return s.workingDirectory;
 }
 
-void SetWorkingDirectory(const std::string& dir) {
-  State().workingDirectory = dir;
-  State().workingDirectoryInUse = true;
+bool AdoptWorkingDirectory(const std::string& dir) {
+  TState& s = State();
+  if (!WorkDir::Adopt(dir, WorkDir::SystemOps())) return false;
+  UseDirectory(s, dir);
+  return true;
+}
+
+bool ClaimWorkingDirectory(const std::string& dir) {
+  const WorkDir::TClaim claim = WorkDir::Claim(dir, WorkDir::SystemOps());
+  if (claim != WorkDir::TClaim::Claimed) {
+    ReportClaim(dir, claim);
+    return false;
+  }
+  UseDirectory(State(), dir);
+  return true;
 }
 
 bool WorkingDirectoryInUse() { return State().workingDirectoryInUse; }
 
 void DeleteWorkingDirectory() {
-  const TState& s = State();
-  if (s.workingDirectoryInUse && !s.workingDirectory.empty()) Files::DeleteTree(s.workingDirectory);
+  TState& s = State();
+  std::vector<std::string> kept;
+  for (auto it = s.held.rbegin(); it != s.held.rend(); ++it)
+    if (!WorkDir::Release(*it, WorkDir::SystemOps())) kept.insert(kept.begin(), *it);
+  s.held = kept;
 }
 
 void SetListener(uintptr_t window, uint32_t message) {

@@ -35,16 +35,26 @@ bool TraceLogFlag();  // agent package and the package's trace flag
 const std::string& WindowClass();
 void SetWindowClass(const std::string& name);
 
-// Temp folder + "SETUP_" + a number from the own file's date (no trailing
-// backslash). The first call deletes a folder of that name with its contents
-// and creates it anew; later calls give the same path.
+// The working directory (no trailing backslash). The first call claims the
+// first free name of WorkingDirectoryCandidate (temp folder + "SETUP_" + a
+// number from the own file's date, then "_1", "_2", ...; WorkDir.h): a folder
+// that another run holds is passed over, one that cannot be emptied and
+// created anew by this process as well; the run holds the folder it took.
+// Empty when no name could be claimed; each refusal goes to the debug output.
+// Later calls give the same path.
 std::string WorkingDirectory();
-// The extraction run moves the working directory to another drive.
-void SetWorkingDirectory(const std::string& dir);
+// The Y_ copy of our own relaunch works in its own folder, which the
+// relaunching run made for it: held, not emptied. False when it is not there.
+bool AdoptWorkingDirectory(const std::string& dir);
+// Claims dir (WorkDir::Claim) and makes it the working directory (the
+// extraction run's alternative temp folder). False when it cannot be claimed.
+bool ClaimWorkingDirectory(const std::string& dir);
 bool WorkingDirectoryInUse();
-// Deletes the working directory with its contents, but only when this
-// process has used one: an agent that never extracted anything must not
-// remove the folder of a setup that happens to share its name.
+// Releases every folder this run has claimed or adopted (WorkDir::Release):
+// contents deleted, the folder removed once empty. Nothing when the process
+// has used none: an agent that never extracted anything must not remove the
+// folder of a setup that happens to share its name. A folder whose contents
+// could not all be deleted stays held; a later call tries it again.
 void DeleteWorkingDirectory();
 
 // Listener of the agent's notifications (set by wm_LocalMsg).

@@ -4,13 +4,14 @@
 #include <commctrl.h>
 
 #include "package/PackX.h"
+#include "stub/ExitCodes.h"
 #include "stub/Stub.h"
 #include "stub/StubControl.h"
 #include "stub/StubState.h"
 #include "stub/VxDebug.h"
 #include "ui/VxMsgBox.h"
 #include "ui/VxProgBar.h"
-#include "util/Files.h"
+#include "util/SysInfo.h"
 #include "util/Utils.h"
 #include "util/WinUtils.h"
 
@@ -29,6 +30,7 @@ struct TWindowState {
   HWND activity = nullptr;
   HFONT textFont = nullptr;
   bool loopExit = false;
+  bool loopEnded = false;  // the window goes after its loop: no second teardown
   int activityCounter = 0;
 };
 
@@ -129,6 +131,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       if (!CloseMainWindow()) return 0;
       break;
     case WM_DESTROY:
+      if (W().loopEnded) break;
       VxDebug::DebugLine("- wm_Destroy -");
       DestroyMainWindow();
       break;
@@ -185,6 +188,15 @@ void RunLoop() {
   }
 }
 
+// Without a window the run cannot do its work: the exit code says so.
+void ReportNoWindow(bool registered, const std::string& error) {
+  const std::string what = registered ? "created" : "registered";
+  VxDebug::DebugLine(IntToText(Stub::ProcessId()) + " WinMain: the window (class " + Stub::WindowClass() +
+                     ") could not be " + what + ": " + error);
+  VxDebug::Trace("WinMain: no window");
+  Stub::SetExitCode(ExitCodes::kNoWindow);
+}
+
 void NotifyListener(WPARAM code, LPARAM value) {
   if (!Stub::HasListener()) return;
   // The listener may be gone; the post then simply fails.
@@ -199,15 +211,24 @@ void WinMain() {
   if (sleep >= 0) Stub::AgentRun().tickCounter = Stub::ClampToInt32(-sleep);
 
   HWND window = nullptr;
-  if (RegisterStubClass()) window = CreateMainWindow();
+  const bool registered = RegisterStubClass();
+  if (registered) window = CreateMainWindow();
+  const std::string error = window ? std::string() : LastErrorText();
   const TGFileInfo& info = Stub::OwnInfo();
   MsgBox::SetMsgBoxFont(info.FontName(), info.FontSize(), info.Charset());
   if (window) {
     ::ShowWindow(window, SW_HIDE);
     RunLoop();
+  } else {
+    ReportNoWindow(registered, error);
   }
 
   if (w.main) ::KillTimer(w.main, kTimerId);
+  // Gone before the run ends: another instance (a plain agent looking for the
+  // X_ window) must not mistake a process that is ending for a running one.
+  w.loopEnded = true;
+  if (w.main && ::IsWindow(w.main)) ::DestroyWindow(w.main);
+  w.main = w.text = w.bar = w.activity = nullptr;
   Stub::SetDownloadAbort(true);
   if (Hooks().releaseInternet) Hooks().releaseInternet();
   NotifyListener(kNotifyWinMainEnd, 0);
@@ -307,7 +328,7 @@ THooks& Hooks() {
 
 void DefaultSetupTimerEntry() {
   if (W().main) ::KillTimer(W().main, kTimerId);
-  Files::DeleteTree(Stub::WorkingDirectory());
+  Stub::DeleteWorkingDirectory();
   ::PostQuitMessage(0);
 }
 

@@ -1,22 +1,31 @@
 // The run of the stub from process entry to exit: it reads its own package,
 // decides which of its four roles this run takes, and runs it.
 //
-// Two choices of our own:
+// Choices of our own:
 //  - The X_ and Y_ copies are started with their paths in double quotes, so
 //    that a folder with blanks cannot be split into program and arguments.
 //  - The X_ copy receives /TRANSIENTx= but does not apply it; only the plain
 //    agent applies the list (to its own options, just before it exits). The
 //    transient options reach a running X_ copy through the agent commands.
+//  - The relaunch removes the user's /SpanCdLvl= and /SpanDiskFName1= before
+//    it appends its own, and checks the copy and the start of the Y_ copy (a
+//    failure ends with kExtractionFailed). Only the Y_ copy of our own
+//    relaunch, inside its working directory, deletes itself and its folder;
+//    a /SpanCdLvl=2 typed by a user deletes nothing.
+//  - The plain agent waits for an X_ copy that is ending (its window gone,
+//    its process still there) before it copies over its file.
 #include "stub/Stub.h"
 
 #include "autoupdate/Process.h"
 #include "package/PackX.h"
+#include "stub/ExitCodes.h"
 #include "stub/StubState.h"
 #include "stub/StubWin.h"
 #include "stub/VxDebug.h"
 #include "util/FileIO.h"
 #include "util/Files.h"
 #include "util/OSInfo.h"
+#include "util/PathText.h"
 #include "util/SysInfo.h"
 #include "util/Utils.h"
 #include "util/Win.h"
@@ -28,6 +37,11 @@ namespace {
 // How long the plain agent waits for a freshly started X_ copy.
 constexpr int64_t kXStartWaitMs = 3000;
 constexpr int kXStartPollMs = 200;
+// How long it waits for an ending X_ copy, and then for its file to go.
+constexpr int kXEndWaitMs = 30000;
+constexpr int64_t kXFileGoneWaitMs = 10000;
+// How long the relaunch waits for its Y_ copy to take over the folder.
+constexpr DWORD kYStartWaitMs = 15000;
 
 std::string Pid() { return IntToText(ProcessId()); }
 
@@ -43,8 +57,9 @@ bool WindowClassExists(const std::string& className) {
   return !className.empty() && ::FindWindowA(className.c_str(), nullptr) != nullptr;
 }
 
-// Starts the command with its window hidden and does not wait for it.
-bool StartHidden(const std::string& command) {
+// Starts the command with its window hidden and does not wait for its end;
+// the process handle, or none when the start failed.
+THandle StartHidden(const std::string& command) {
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -52,9 +67,36 @@ bool StartHidden(const std::string& command) {
   PROCESS_INFORMATION process{};
   std::string line = command;
   if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
-  THandle processHandle(process.hProcess), threadHandle(process.hThread);
+    return THandle();
+  THandle threadHandle(process.hThread);
+  return THandle(process.hProcess);
+}
+
+void ClearReadOnly(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    ::SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
+// Copies the own executable to `to` (an X_ or Y_ copy of ours). A copy
+// never keeps the read-only attribute of its original (a setup on a CD, an
+// agent file made read-only): it could then neither be replaced by the next
+// copy nor delete itself.
+bool CopyOwnFile(const std::string& to) {
+  ClearReadOnly(to);
+  if (!::CopyFileA(OwnPath().c_str(), to.c_str(), FALSE)) return false;
+  ClearReadOnly(to);
   return true;
+}
+
+TTempCopyFacts TempCopyFacts() {
+  TTempCopyFacts facts;
+  facts.copyToTemp = OwnInfo().CopyToTemp();
+  facts.spanCdLevel = GetSwitchInt(CommandArgs(), "/SpanCdLvl=", 1);
+  facts.ownPath = OwnPath();
+  facts.tempDir = TempDir(true);
+  facts.ownDosDateTime = FileDosDate(OwnPath());
+  return facts;
 }
 
 TRoleFacts CurrentFacts(bool ownWindowExists) {
@@ -65,6 +107,7 @@ TRoleFacts CurrentFacts(bool ownWindowExists) {
   facts.agentFileName = OwnInfo().AgentFileName();
   facts.spanCdLevel = GetSwitchInt(CommandArgs(), "/SpanCdLvl=", 1);
   facts.ownWindowExists = ownWindowExists;
+  facts.ownTempCopy = IsOwnTempCopy(TempCopyFacts());
   return facts;
 }
 
@@ -85,9 +128,28 @@ void RunXAgent() {
   Files::DeleteMySelf(false, false);
 }
 
-void RunWindow(int64_t spanCdLevel) {
+void RunWindow(const TRoleFacts& facts) {
+  // The Y_ copy works in the folder its relaunch made for it, and holds it
+  // from the start, before the relaunching run lets go of it.
+  if (facts.ownTempCopy && !AdoptWorkingDirectory(NoTrailingBackslash(OwnDir())))
+    DebugLine(Pid() + " The Y_ copy's folder could not be held: " + OwnDir());
   StubWin::WinMain();
-  if (spanCdLevel == 2) Files::DeleteMySelf(true, false);
+  if (DeletesItselfAfterWindow(facts)) Files::DeleteMySelf(true, false);
+}
+
+// An X_ copy whose window is gone but whose process still runs is ending:
+// its self-deletion would remove a file copied over it now. Wait for the
+// process by its handle, then (briefly) for its batch to remove the file.
+void WaitForEndingX(const std::string& xPath) {
+  if (XIsRunning() || !IsProcessRunning(xPath)) return;
+  DebugLine(Pid() + " CreateAndRun_X_Exe: waiting for the ending X_ copy");
+  Trace("Wait for the ending X_ copy");
+  if (!WaitForProcessExit(xPath, kXEndWaitMs)) {
+    DebugLine(Pid() + " CreateAndRun_X_Exe: the ending X_ copy still runs");
+    return;
+  }
+  const int64_t start = MsCounter();
+  while (FileExists(xPath) && MsCounter() - start < kXFileGoneWaitMs) WaitPumping(0, 100);
 }
 
 }  // namespace
@@ -139,10 +201,10 @@ void DoRunStubWin() {
       RunXAgent();
       break;
     case TRole::TempCopyRelaunch:
-      RelaunchTempCopy();
+      if (!RelaunchTempCopy()) SetExitCode(ExitCodes::kExtractionFailed);
       break;
     case TRole::Window:
-      RunWindow(facts.spanCdLevel);
+      RunWindow(facts);
       break;
   }
 
@@ -165,9 +227,10 @@ void CreateAndRun_X_Exe() {
   if (wait > 0) WaitPumping(0, wait * 1000);
 
   const std::string xPath = XPath();
+  WaitForEndingX(xPath);
   // A copy that fails (the running X_ copy holds its file) goes unnoticed:
   // the start below then runs whatever file is there.
-  ::CopyFileA(OwnPath().c_str(), xPath.c_str(), FALSE);
+  CopyOwnFile(xPath);
   Trace("Create X_ File ");
 
   const std::string xArgs = XCopyArguments(GetSwitch(args, "/TRANSIENT=", ""), GetSwitch(args, "/DELAY=", ""));
@@ -218,11 +281,29 @@ void HandleParamOK(bool xWasRunning) {
   Trace("HandleParamOK() --- End");
 }
 
-void RelaunchTempCopy() {
+bool RelaunchTempCopy() {
   const std::string workDir = WorkingDirectory();
+  if (workDir.empty()) {
+    DebugLine(Pid() + " RelaunchTempCopy: no working directory for the Y_ copy");
+    return false;
+  }
   const std::string yPath = workDir + "\\" + "Y_" + OwnFileName();
-  ::CopyFileA(OwnPath().c_str(), yPath.c_str(), FALSE);
-  StartHidden(TempCopyCommand(yPath, CommandArgs(), OwnPath()));
+  if (!CopyOwnFile(yPath)) {
+    DebugLine(Pid() + " RelaunchTempCopy: the Y_ copy could not be written (" + LastErrorText() + "): " + yPath);
+    DeleteWorkingDirectory();
+    return false;
+  }
+  const THandle copy = StartHidden(TempCopyCommand(yPath, CommandArgs(), OwnPath()));
+  if (!copy) {
+    DebugLine(Pid() + " RelaunchTempCopy: the Y_ copy could not be started (" + LastErrorText() + "): " + yPath);
+    DeleteWorkingDirectory();
+    return false;
+  }
+  // The working directory stays held until the copy has taken it over (it
+  // holds it before its window waits for input), so no other run takes it
+  // in between.
+  ::WaitForInputIdle(copy.Get(), kYStartWaitMs);
+  return true;
 }
 
 }  // namespace Stub

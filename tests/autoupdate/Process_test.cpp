@@ -92,25 +92,75 @@ TEST(ProcessLookup, FindProcessIdTakesTheLastMatch) {
     EXPECT_EQ(FindProcessIdIn(kSystem, c.path, c.pathShort, c.fullPathOnly), c.expected) << c.path;
 }
 
-TEST(ProcessLookup, RunningAndTerminateGoByFileName) {
+// A path with a folder names one program: a program of the same name in
+// another folder is neither counted as running nor ended.
+TEST(ProcessLookup, RunningAndTerminateGoByFullPath) {
   struct Case {
     std::string path, pathShort;
     bool running;
     uint32_t terminateId;
   } cases[] = {
-      {"C:\\Elsewhere\\TOOL.exe", "", true, 11},  // the first copy is reached
-      {"\"C:\\Program Files\\tool.exe\"", "", true, 11},
-      {"  other.exe  ", "", true, 33},
-      {"C:\\x\\renamed.exe", "C:\\OTHERD~1\\other.exe", true, 0},  // short form only
+      {"C:\\Elsewhere\\TOOL.exe", "", false, 0},  // same name, another folder
+      {"\"C:\\Program Files\\tool.exe\"", "", false, 0},
+      {"c:\\a\\TOOL.EXE", "", true, 11},
+      {"\"C:\\B\\Tool.exe\"", "", true, 22},
+      {"C:/B/Tool.exe", "", true, 22},
+      {"C:\\B\\\\Tool.exe", "", true, 22},
+      {"\\\\?\\C:\\B\\Tool.exe", "", true, 22},
+      {"  other.exe  ", "", true, 0},  // a bare name is running by name, but ends nothing
+      {"C:\\x\\renamed.exe", "C:\\OTHERD~1\\other.exe", true, 33},  // short forms
       {"C:\\x\\missing.exe", "", false, 0},
       {"", "", false, 0},
       {"\"\"", "", false, 0},
       {"C:\\dir\\", "", false, 0},
+      {"C:\\secret.exe", "", false, 0},  // its path is unreadable
   };
   for (const auto& c : cases) {
     EXPECT_EQ(IsProcessRunningIn(kSystem, c.path, c.pathShort), c.running) << c.path;
-    EXPECT_EQ(ProcessIdByFileNameIn(kSystem, c.path), c.terminateId) << c.path;
+    EXPECT_EQ(ProcessIdToTerminateIn(kSystem, c.path, c.pathShort), c.terminateId) << c.path;
   }
+}
+
+TEST(ProcessLookup, OnlyTheProcessesOfTheOwnSessionTakePart) {
+  auto in = [](uint32_t id, const char* path, bool known, uint32_t session) {
+    TProcessInfo p{id, ProcessFileName(path), path, ""};
+    p.sessionKnown = known;
+    p.sessionId = session;
+    return p;
+  };
+  const std::vector<TProcessInfo> all = {
+      in(1, "C:\\P\\app.exe", true, 2),   // another user's copy, listed first
+      in(2, "C:\\P\\app.exe", true, 1),   // ours
+      in(3, "C:\\P\\app.exe", false, 0),  // session unknown
+      in(4, "C:\\P\\tool.exe", true, 2),
+  };
+  const std::vector<TProcessInfo> own = ProcessesOfSession(all, 1);
+  ASSERT_EQ(own.size(), 1u);
+  EXPECT_EQ(own[0].id, 2u);
+  EXPECT_EQ(ProcessIdToTerminateIn(own, "C:\\P\\app.exe", ""), 2u);
+  EXPECT_FALSE(IsProcessRunningIn(own, "C:\\P\\tool.exe", ""));
+  EXPECT_FALSE(IsProcessRunningIn(own, "tool.exe", ""));
+  EXPECT_EQ(FindProcessIdIn(own, "app.exe", "", false), 2u);
+  EXPECT_TRUE(ProcessesOfSession(all, 7).empty());
+}
+
+TEST(ProcessMatch, CanonicalPaths) {
+  struct {
+    const char* path;
+    const char* canonical;
+  } cases[] = {
+      {" \"C:\\A B\\x.exe\" ", "C:\\A B\\x.exe"},
+      {"C:/A/x.exe", "C:\\A\\x.exe"},
+      {"C:\\A\\\\x.exe", "C:\\A\\x.exe"},
+      {"\\\\?\\C:\\A\\x.exe", "C:\\A\\x.exe"},
+      {"\\\\?\\UNC\\srv\\share\\x.exe", "\\\\srv\\share\\x.exe"},
+      {"\\\\srv\\share\\x.exe", "\\\\srv\\share\\x.exe"},
+      {"x.exe", "x.exe"},
+  };
+  for (auto c : cases) EXPECT_EQ(CanonicalProcessPath(c.path), c.canonical) << c.path;
+  EXPECT_TRUE(IsBareFileName("x.exe"));
+  EXPECT_FALSE(IsBareFileName("C:x.exe"));
+  EXPECT_FALSE(IsBareFileName(".\\x.exe"));
 }
 
 TEST(ProcessLookup, ProcessListOneEntryPerName) {

@@ -110,6 +110,38 @@ TEST_F(ProcessWin, MissingProgramAndBadInput) {
   EXPECT_LT(MsCounter() - start, 2000);
 }
 
+// A program of the same file name in another folder is another program: it
+// is neither counted, nor waited for, nor posted to, nor ended.
+TEST_F(ProcessWin, AProgramOfTheSameNameElsewhereIsNotTouched) {
+  const std::string elsewhere = dummy::CopyTool("dummy-product", dir_, "Other Folder", "dummy product.exe");
+  ASSERT_FALSE(elsewhere.empty());
+  TProduct other;
+  ASSERT_TRUE(other.Start(elsewhere, "/Class=" + windowClass_ + " /ExitFile=" + ExitFile()));
+  ASSERT_NE(dummy::WaitForWindow(windowClass_), nullptr);
+
+  EXPECT_FALSE(IsProcessRunning(exe_));
+  EXPECT_EQ(FindProcessId(exe_, false), 0u);
+  EXPECT_EQ(FindProcessId(exe_, true), 0u);
+  EXPECT_EQ(FindMainWindow(exe_), 0u);
+  EXPECT_FALSE(PostProcessMessage(exe_, WM_CLOSE, 0, 0));
+  EXPECT_FALSE(CloseProcess(exe_, 0));
+  EXPECT_FALSE(QuitProcess(exe_));
+  EXPECT_FALSE(TerminateProcessByPath(exe_));
+  const int64_t start = MsCounter();
+  WaitForProcessEnd(exe_, 10000);
+  EXPECT_TRUE(WaitForProcessExit(exe_, 10000));
+  EXPECT_LT(MsCounter() - start, 3000);
+  EXPECT_FALSE(other.Ended(500));
+  EXPECT_EQ(ExitText(), "");
+
+  // The program itself is reached by its own path, and waited for by its handle.
+  EXPECT_TRUE(IsProcessRunning(elsewhere));
+  EXPECT_FALSE(WaitForProcessExit(elsewhere, 300));
+  EXPECT_TRUE(TerminateProcessByPath(elsewhere));
+  EXPECT_TRUE(WaitForProcessExit(elsewhere, 10000));
+  EXPECT_TRUE(other.Ended(0));
+}
+
 TEST_F(ProcessWin, WindowlessProgramIsRunningButHasNoMainWindow) {
   TProduct product;
   ASSERT_TRUE(product.Start(exe_, "/NoWindow=1"));

@@ -210,6 +210,23 @@ TEST_F(RolesTest, ThePlainAgentMakesAndStartsAHiddenXCopyThatDeletesItselfAtTheE
   EXPECT_TRUE(Exists(a.plain));
 }
 
+TEST_F(RolesTest, AReadOnlyAgentReplacesAReadOnlyXCopyAndItsCopyDeletesItself) {
+  const TAgent a = MakeAgent("RoleJ");
+  testsupport::WriteBytes(a.x, "an old X_ copy");
+  ASSERT_TRUE(::SetFileAttributesA(a.x.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(::SetFileAttributesA(a.plain.c_str(), FILE_ATTRIBUTE_READONLY));
+  TProc plain(a.plain, "");
+  EXPECT_EQ(plain.Wait(kStartMs), 0u);
+  HWND x = WaitForWindow(a.xClass);
+  ASSERT_NE(x, nullptr);
+  EXPECT_TRUE(testsupport::ReadBytes(a.x) == testsupport::ReadBytes(a.plain)) << "the old copy was not replaced";
+  EXPECT_EQ(::GetFileAttributesA(a.x.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  ::PostMessageA(x, WM_CLOSE, 0, 0);
+  ::PostMessageA(x, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !Exists(a.x); }, 60000)) << "the X_ copy did not delete itself";
+  ::SetFileAttributesA(a.plain.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(RolesTest, WithTheXCopyRunningThePlainAgentOnlyForwardsTheSwitches) {
   TDebugViewer viewer(dir.File("debug.txt"));
   const TAgent a = MakeAgent("RoleD");
@@ -384,4 +401,91 @@ TEST_F(RolesTest, ACopyToTempPackageRelaunchesItsYCopyWhichRemovesItselfAndItsFo
   EXPECT_TRUE(viewer.WaitFor(" ==== STUB START ====> " + command + "<\r\n")) << viewer.Text();
   EXPECT_TRUE(WaitUntil([&] { return !Exists(work); }, 60000));
   EXPECT_TRUE(Exists(exe));
+}
+
+namespace {
+
+// The threads of a process, suspended while this lives.
+class TFrozen {
+ public:
+  explicit TFrozen(DWORD processId) {
+    THandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL ok = snapshot ? ::Thread32First(snapshot.Get(), &entry) : FALSE; ok;
+         ok = ::Thread32Next(snapshot.Get(), &entry)) {
+      if (entry.th32OwnerProcessID != processId) continue;
+      THandle thread(::OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
+      if (thread && ::SuspendThread(thread.Get()) != static_cast<DWORD>(-1)) threads_.push_back(std::move(thread));
+    }
+  }
+  ~TFrozen() { Thaw(); }
+  TFrozen(const TFrozen&) = delete;
+  TFrozen& operator=(const TFrozen&) = delete;
+  bool Any() const { return !threads_.empty(); }
+  void Thaw() {
+    for (const THandle& thread : threads_) ::ResumeThread(thread.Get());
+    threads_.clear();
+  }
+
+ private:
+  std::vector<THandle> threads_;
+};
+
+}  // namespace
+
+TEST_F(RolesTest, APlainAgentStartedWhileTheXCopyIsEndingWaitsForItsEnd) {
+  TDebugViewer viewer(dir.File("debug.txt"));
+  const TAgent a = MakeAgent("RoleI");
+  // The X_ copy is caught between the end of its loop and its own end (a
+  // short moment: tried a few times).
+  for (int attempt = 1; attempt <= 5; ++attempt) {
+    SCOPED_TRACE(attempt);
+    ASSERT_TRUE(::CopyFileA(a.plain.c_str(), a.x.c_str(), FALSE));
+    TProc x(a.x, "");
+    HWND xWindow = WaitForWindow(a.xClass);
+    ASSERT_NE(xWindow, nullptr);
+    // A stop countdown of 0: the next tick ends the loop by the quit
+    // message, the way an agent ends its run by itself.
+    ::PostMessageA(xWindow, Stub::wm_ShutDown, 0, 0);
+    // Caught once its trace says that its self-deletion begins.
+    const DWORD start = ::GetTickCount();
+    const int logged = CountOf(testsupport::ReadBytes(a.log), XLine("DeleteMySelf"));
+    while (CountOf(testsupport::ReadBytes(a.log), XLine("DeleteMySelf")) == logged &&
+           ::GetTickCount() - start < static_cast<DWORD>(kStartMs))
+      ::Sleep(0);
+    TFrozen frozen(x.Id());
+    if (!frozen.Any() || !x.Running()) {
+      frozen.Thaw();
+      x.Wait(kStartMs);
+      WaitUntil([&] { return !Exists(a.x); }, 60000);
+      continue;
+    }
+
+    const size_t from = viewer.Text().size();
+    TProc plain(a.plain, "/TEST=0");
+    const std::string pid = std::to_string(plain.Id());
+    ASSERT_TRUE(viewer.WaitFor(pid + " CreateAndRun_X_Exe: waiting for the ending X_ copy", kStartMs, from))
+        << viewer.Text().substr(from);
+    // No new copy while the old one has not ended.
+    EXPECT_FALSE(WaitUntil([&] { return FindTop(a.xClass) != nullptr || !plain.Running(); }, 2000));
+
+    frozen.Thaw();
+    EXPECT_EQ(x.Wait(kStartMs), 0u);
+    EXPECT_EQ(plain.Wait(kStartMs), 0u);
+    HWND fresh = WaitForWindow(a.xClass);
+    ASSERT_NE(fresh, nullptr) << "no new X_ copy";
+    DWORD freshId = 0;
+    ::GetWindowThreadProcessId(fresh, &freshId);
+    // The request reached the new copy, and the old copy's self-deletion did
+    // not take the new file.
+    EXPECT_TRUE(viewer.WaitFor(std::to_string(freshId) + " " + Msg("wm_AgentMsg", "31", "0"), kStartMs, from));
+    WaitUntil([] { return false; }, 3000);
+    EXPECT_TRUE(Exists(a.x));
+    EXPECT_EQ(FindTop(a.xClass), fresh);
+    ::PostMessageA(fresh, WM_CLOSE, 0, 0);
+    ::PostMessageA(fresh, WM_CLOSE, 0, 0);
+    return;
+  }
+  GTEST_SKIP() << "the X_ copy always ended before it could be held";
 }

@@ -32,6 +32,7 @@ struct TPackageRecipe {
   std::string agentFile = "Foo.AutoUpdate.exe";
   uint8_t options = 0;
   std::vector<std::string> language{"Charset=0", "FontSize=8", "FontName=Tahoma"};
+  size_t padding = 0;  // bytes of a stored (uncompressed) extra entry
 };
 
 inline std::string PackageBytes(const TPackageRecipe& recipe) {
@@ -42,6 +43,10 @@ inline std::string PackageBytes(const TPackageRecipe& recipe) {
   w.languageBlock = PackWrite::LanguageBlock({{"English", recipe.language}});
   w.infoBlock = PackWrite::InfoBlock("http://localhost/", "Foo.info", recipe.agentFile, "", false);
   w.AddFile("readme.txt", 0, "data");
+  if (recipe.padding > 0) {
+    w.level = 0;
+    w.AddFile("padding.bin", 0, std::string(recipe.padding, 'p'));
+  }
   return w.Build();
 }
 
@@ -172,6 +177,68 @@ class TTempEnv {
     if (n > 0 && n < sizeof(buffer)) value = buffer;
   }
   std::string tmp_, temp_;
+};
+
+inline std::string EnvValue(const char* name) {
+  char buffer[MAX_PATH * 2] = {0};
+  const DWORD n = ::GetEnvironmentVariableA(name, buffer, sizeof(buffer));
+  return n > 0 && n < sizeof(buffer) ? buffer : "";
+}
+
+// Drive `letter` of the wine prefix mapped, while this lives, to the small
+// (2 MiB) drive that scripts/with-small-drive.sh mounts and names in
+// VARNEL_SMALL_DRIVE. Why() is empty when the mapping stands, else why a
+// test cannot use it.
+class TSmallDrive {
+ public:
+  explicit TSmallDrive(char letter) : root_(std::string(1, letter) + ":\\") {
+    const std::string unixDir = EnvValue("VARNEL_SMALL_DRIVE");
+    const std::string prefix = EnvValue("WINEPREFIX");
+    if (unixDir.empty()) {
+      why_ = "VARNEL_SMALL_DRIVE is not set (scripts/with-small-drive.sh mounts it as root)";
+    } else if (prefix.empty()) {
+      why_ = "WINEPREFIX is not set (not under wine)";
+    } else if (Mapped()) {
+      why_ = "drive " + root_ + " is in use";
+    } else {
+      link_ = prefix + "/dosdevices/" + static_cast<char>(letter | 0x20) + ":";
+      // -f: a link that a killed run left behind points nowhere and goes.
+      if (!StartUnix("/bin/ln -sfn \"" + unixDir + "\" \"" + link_ + "\"") ||
+          !WaitUntil([&] { return Mapped(); }, 20000)) {
+        why_ = "drive " + root_ + " could not be mapped to " + unixDir;
+        link_.clear();
+      }
+    }
+  }
+  ~TSmallDrive() {
+    if (link_.empty()) return;
+    StartUnix("/bin/rm -f \"" + link_ + "\"");
+    WaitUntil([&] { return !Mapped(); }, 20000);
+  }
+  TSmallDrive(const TSmallDrive&) = delete;
+  TSmallDrive& operator=(const TSmallDrive&) = delete;
+
+  const std::string& Why() const { return why_; }
+  const std::string& Root() const { return root_; }
+
+ private:
+  bool Mapped() const { return ::GetDriveTypeA(root_.c_str()) != DRIVE_NO_ROOT_DIR; }
+  // Starts a Unix program through wine (wine gives no exit code of it).
+  static bool StartUnix(const std::string& commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::string line = commandLine;
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+      return false;
+    ::CloseHandle(info.hProcess);
+    ::CloseHandle(info.hThread);
+    return true;
+  }
+
+  std::string root_;
+  std::string link_;
+  std::string why_;
 };
 
 // The debug viewer tool, writing what it receives to a file.

@@ -6,6 +6,10 @@
 #include <string>
 
 #include "StubRun_win32.h"
+#include "stub/ExitCodes.h"
+#include "stub/Stub.h"
+#include "stub/StubState.h"
+#include "stub/StubWin.h"
 
 using namespace stubtest;
 using testsupport::TScratchDir;
@@ -166,4 +170,21 @@ TEST_F(StubWinTest, SleepXSetsTheFirstTickCountInAnyCaseAndEndsBeforeTheNextSwit
     if (window) CloseTwice(window);
     EXPECT_EQ(stub.Wait(kStartMs), 0u) << c.args;
   }
+}
+
+// A window class that the system refuses (a name longer than any class may
+// be): the run does no work and ends with its own code, saying why.
+TEST(StubWinAlone, AWindowThatCannotBeMadeEndsTheRunWithItsCode) {
+  TScratchDir dir;
+  TDebugViewer viewer(dir.File("debug.txt"));
+  const std::string refused(Stub::kMaxWindowClassLength + 45, 'c');
+  Stub::SetExitCode(0);
+  Stub::SetWindowClass(refused);
+  StubWin::WinMain();
+  EXPECT_EQ(Stub::ExitCode(), ExitCodes::kNoWindow);
+  EXPECT_EQ(StubWin::MainWindow(), nullptr);
+  EXPECT_TRUE(viewer.WaitFor(" WinMain: the window (class " + refused + ") could not be registered: "))
+      << viewer.Text();
+  Stub::SetWindowClass("VarnelStub");
+  Stub::SetExitCode(0);
 }
