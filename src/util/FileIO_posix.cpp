@@ -128,6 +128,30 @@ bool MoveFileReplacing(const std::string& from, const std::string& to) {
 
 bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }
 
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+  TFile source(from, TFile::Mode::Read);
+  struct stat st {};
+  if (!source.IsOpen() || ::stat(NativePath(from).c_str(), &st) != 0) return false;
+  // A new file in place of the old one: its permissions do not matter.
+  const std::string target = NativePath(to);
+  ::unlink(target.c_str());
+  const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, (st.st_mode & 0777) | S_IWUSR);
+  if (out < 0) return false;
+  char buffer[65536];
+  bool ok = true;
+  for (int64_t n; ok && (n = source.Read(buffer, sizeof(buffer))) != 0;) {
+    ok = n > 0;
+    for (int64_t done = 0; ok && done < n;) {
+      const ssize_t put = ::write(out, buffer + done, static_cast<size_t>(n - done));
+      ok = put > 0;
+      done += ok ? put : 0;
+    }
+  }
+  ok = ::close(out) == 0 && ok;
+  if (!ok) ::unlink(target.c_str());
+  return ok;
+}
+
 int32_t FileDosDate(const std::string& path) {
   struct stat st {};
   if (path.empty() || ::stat(NativePath(path).c_str(), &st) != 0) return 0;
