@@ -68,15 +68,26 @@ int64_t WritePieceSize(int64_t length);
 // the batch gives up after about a minute.
 constexpr int kSelfDeleteAttempts = 60;
 
-// Text of the self-deleting batch file: tries up to `attempts` times to
-// delete exe (read-only or not), pausing with the ping program pingPath in
-// between, optionally removes dir, then deletes the batch file bat, whether
-// exe went or not. Each path is enclosed in quote (a double quote, or empty
-// for short 8.3 paths; see BatchPath). Empty when a path cannot be written
-// into a batch line safely.
+// What the self-deleting batch file does: tries up to `attempts` times to
+// delete exe (read-only or not), pausing about a second in between, removes
+// dir when removeFolder is set, then deletes the batch file bat, whether exe
+// went or not. Each path is enclosed in quote (a double quote, or empty for
+// short 8.3 paths; see BatchPath).
+struct TSelfDeleteScript {
+  std::string bat, exe, dir;
+  bool removeFolder = false;
+  std::string quote = "\"";
+  // The system's program folder: the batch leaves its starting folder for it
+  // at once (a working folder cannot be removed) and runs PING.EXE from it
+  // for the pauses. Empty: no change of folder and PING.EXE found by name.
+  std::string systemDir;
+  int attempts = kSelfDeleteAttempts;
+};
+// The batch file's text; empty when a path cannot be written into a batch
+// line safely.
+std::string DeleteMySelfScript(const TSelfDeleteScript& script);
 std::string DeleteMySelfScript(const std::string& bat, const std::string& exe, const std::string& dir,
-                               bool removeFolder, const std::string& quote,
-                               const std::string& pingPath = "PING.EXE", int attempts = kSelfDeleteAttempts);
+                               bool removeFolder, const std::string& quote);
 // A path as an argument of a batch line: every "%" doubled (the command
 // processor expands it even between quotes), enclosed in quote; with an empty
 // quote a path that holds a blank or a character the command processor acts

@@ -25,6 +25,16 @@ std::string DoublePercents(const std::string& path) {
   return out;
 }
 
+std::string WithBackslash(const std::string& dir) {
+  return dir.empty() || dir.back() == '\\' ? dir : dir + "\\";
+}
+
+// "C:\Windows\system32\" without its last backslash; a drive root keeps it.
+std::string WithoutBackslash(const std::string& dir) {
+  if (dir.size() <= 3 || dir.back() != '\\') return dir;
+  return dir.substr(0, dir.size() - 1);
+}
+
 }  // namespace
 
 std::string BatchPath(const std::string& path, const std::string& quote) {
@@ -42,30 +52,43 @@ std::string SelfDeleteBatchName(uint32_t processId, uint32_t seed, uint32_t atte
   return name;
 }
 
-std::string DeleteMySelfScript(const std::string& bat, const std::string& exe, const std::string& dir,
-                               bool removeFolder, const std::string& quote, const std::string& pingPath,
-                               int attempts) {
-  const std::string batArg = BatchPath(bat, quote);
-  const std::string exeArg = BatchPath(exe, quote);
-  const std::string dirArg = removeFolder ? BatchPath(dir, quote) : std::string("-");
-  const std::string pingArg = BatchPath(pingPath, quote);
-  if (batArg.empty() || exeArg.empty() || dirArg.empty() || pingArg.empty()) return {};
-  const int tries = attempts < 1 ? 1 : attempts;
+std::string DeleteMySelfScript(const TSelfDeleteScript& job) {
+  const std::string& q = job.quote;
+  const std::string bat = BatchPath(job.bat, q);
+  const std::string exe = BatchPath(job.exe, q);
+  const std::string dir = job.removeFolder ? BatchPath(job.dir, q) : std::string("-");
+  const bool parks = !job.systemDir.empty();
+  const std::string park = parks ? BatchPath(WithoutBackslash(job.systemDir), q) : std::string("-");
+  const std::string ping = BatchPath(WithBackslash(job.systemDir) + "PING.EXE", q);
+  if (bat.empty() || exe.empty() || dir.empty() || park.empty() || ping.empty()) return {};
+  const int tries = job.attempts < 1 ? 1 : job.attempts;
 
   std::string script = "@ECHO OFF\r\n";
   script += "SETLOCAL DISABLEDELAYEDEXPANSION\r\n";  // a "!" in a path stays a "!"
+  if (parks) script += "CD /D " + park + "\r\n";
   script += "SET VARNEL_TRIES=0\r\n";
   script += ":START\r\n";
-  script += "DEL /F " + exeArg + " >NUL 2>NUL\r\n";  // /F: a read-only copy goes too
-  script += "IF NOT EXIST " + exeArg + " GOTO DONE\r\n";
+  script += "DEL /F " + exe + " >NUL 2>NUL\r\n";  // /F: a read-only copy goes too
+  script += "IF NOT EXIST " + exe + " GOTO DONE\r\n";
   script += "SET /A VARNEL_TRIES+=1\r\n";
   script += "IF %VARNEL_TRIES% GEQ " + std::to_string(tries) + " GOTO DONE\r\n";
-  script += pingArg + " -n 2 127.0.0.1 >NUL\r\n";  // about a second
+  script += ping + " -n 2 127.0.0.1 >NUL\r\n";  // about a second
   script += "GOTO START\r\n";
   script += ":DONE\r\n";
-  if (removeFolder) script += "RD " + dirArg + " >NUL 2>NUL\r\n";
-  script += "DEL " + batArg + "\r\n";
+  if (job.removeFolder) script += "RD " + dir + " >NUL 2>NUL\r\n";
+  script += "DEL " + bat + "\r\n";
   return script;
+}
+
+std::string DeleteMySelfScript(const std::string& bat, const std::string& exe, const std::string& dir,
+                               bool removeFolder, const std::string& quote) {
+  TSelfDeleteScript job;
+  job.bat = bat;
+  job.exe = exe;
+  job.dir = dir;
+  job.removeFolder = removeFolder;
+  job.quote = quote;
+  return DeleteMySelfScript(job);
 }
 
 }  // namespace Files

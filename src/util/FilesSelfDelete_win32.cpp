@@ -53,7 +53,8 @@ class TPrivateSecurity {
     const DWORD aclSize = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(sid);
     acl_.resize(aclSize / sizeof(DWORD) + 1);
     auto* acl = reinterpret_cast<ACL*>(acl_.data());
-    ok_ = ::InitializeAcl(acl, aclSize, ACL_REVISION) && ::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid) &&
+    ok_ = ::InitializeAcl(acl, aclSize, ACL_REVISION) &&
+          ::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid) &&
           ::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
           ::SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
           ::SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
@@ -108,10 +109,12 @@ bool WriteAll(HANDLE file, const std::string& text) {
 }
 
 // Runs the batch file batName of folder in a hidden command processor whose
-// current folder is folder: no AutoRun commands, no delayed expansion.
+// current folder is folder: no AutoRun commands, no delayed expansion. The
+// name goes as ".\" + name: our own text, never expanded, and found even
+// where the current folder is not searched for programs.
 bool StartHiddenBatch(const std::string& folder, const std::string& batName) {
   const std::string processor = SystemDir(true) + "cmd.exe";
-  std::string command = "\"" + processor + "\" /D /V:OFF /C " + batName;
+  std::string command = "\"" + processor + "\" /D /V:OFF /C .\\" + batName;
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -134,19 +137,24 @@ std::string StartSelfDeleteBatch(const TSelfDeleteJob& job) {
   if (!file) return {};
   const std::string bat = folder + name;
 
-  std::string quote = "\"", batPath = bat, exe = job.exe, dir = job.dir;
+  TSelfDeleteScript text;
+  text.bat = bat;
+  text.exe = job.exe;
+  text.dir = job.dir;
+  text.removeFolder = job.removeFolder;
+  text.systemDir = SystemDir(true);
+  text.attempts = job.attempts;
   if (job.shortNames) {
-    quote.clear();
-    batPath = ShortPathOf(bat);
-    exe = ShortPathOf(exe);
-    dir = ShortPathOf(dir);
+    text.quote.clear();
+    text.bat = ShortPathOf(bat);
+    text.exe = ShortPathOf(job.exe);
+    text.dir = ShortPathOf(job.dir);
   }
-  const std::string script = DeleteMySelfScript(batPath, exe, dir, job.removeFolder, quote,
-                                                SystemDir(true) + "PING.EXE", job.attempts);
+  const std::string script = DeleteMySelfScript(text);
   const bool written = !script.empty() && WriteAll(file.Get(), script);
   file.Reset();
   if (!written || !StartHiddenBatch(folder, name)) {
-    TraceText(written ? "DeleteMySelf: the batch file did not start" : "DeleteMySelf: no batch text for " + exe);
+    TraceText(written ? "DeleteMySelf: the batch file did not start" : "DeleteMySelf: no batch text for " + job.exe);
     ::DeleteFileA(bat.c_str());
     return {};
   }

@@ -9,13 +9,23 @@
 
 namespace {
 
-const char* const kPing = "C:\\Windows\\system32\\PING.EXE";
+Files::TSelfDeleteScript Job(const std::string& bat, const std::string& exe, const std::string& dir,
+                            bool removeFolder) {
+  Files::TSelfDeleteScript job;
+  job.bat = bat;
+  job.exe = exe;
+  job.dir = dir;
+  job.removeFolder = removeFolder;
+  job.systemDir = "C:\\Windows\\system32\\";
+  return job;
+}
 
 TEST(DeleteMySelfScript, TriesABoundedNumberOfTimesThenRemovesTheFolderAndItself) {
-  EXPECT_EQ(Files::DeleteMySelfScript("C:\\Temp Files\\_DEL_ME_00000010_00000020.BAT", "C:\\My Setup\\Y_setup.exe",
-                                      "C:\\My Setup", true, "\"", kPing),
+  EXPECT_EQ(Files::DeleteMySelfScript(Job("C:\\Temp Files\\_DEL_ME_00000010_00000020.BAT",
+                                          "C:\\My Setup\\Y_setup.exe", "C:\\My Setup", true)),
             "@ECHO OFF\r\n"
             "SETLOCAL DISABLEDELAYEDEXPANSION\r\n"
+            "CD /D \"C:\\Windows\\system32\"\r\n"
             "SET VARNEL_TRIES=0\r\n"
             ":START\r\n"
             "DEL /F \"C:\\My Setup\\Y_setup.exe\" >NUL 2>NUL\r\n"
@@ -30,28 +40,44 @@ TEST(DeleteMySelfScript, TriesABoundedNumberOfTimesThenRemovesTheFolderAndItself
 }
 
 TEST(DeleteMySelfScript, WithoutTheFolderFlagOnlyTheProgramAndTheBatchGo) {
-  const std::string script =
-      Files::DeleteMySelfScript("C:\\T\\b.BAT", "C:\\P\\X_agent.exe", "C:\\P", false, "\"", kPing, 5);
+  auto job = Job("C:\\T\\b.BAT", "C:\\P\\X_agent.exe", "C:\\P", false);
+  job.attempts = 5;
+  const std::string script = Files::DeleteMySelfScript(job);
   EXPECT_EQ(script.find("RD "), std::string::npos);
   EXPECT_NE(script.find("\r\nIF %VARNEL_TRIES% GEQ 5 GOTO DONE\r\n"), std::string::npos);
   EXPECT_TRUE(script.ends_with(":DONE\r\nDEL \"C:\\T\\b.BAT\"\r\n"));
 }
 
 TEST(DeleteMySelfScript, ShortPathsGoUnquoted) {
-  const std::string script = Files::DeleteMySelfScript("C:\\TEMP\\_DEL_ME_.BAT", "C:\\MYSETU~1\\Y_SETUP.EXE",
-                                                       "C:\\MYSETU~1", true, "", "C:\\WINDOWS\\SYSTEM32\\PING.EXE");
+  auto job = Job("C:\\TEMP\\_DEL_ME_.BAT", "C:\\MYSETU~1\\Y_SETUP.EXE", "C:\\MYSETU~1", true);
+  job.quote = "";
+  job.systemDir = "C:\\WINDOWS\\SYSTEM32";
+  std::string script = Files::DeleteMySelfScript(job);
+  EXPECT_NE(script.find("\r\nCD /D C:\\WINDOWS\\SYSTEM32\r\n"), std::string::npos);
   EXPECT_NE(script.find("\r\nDEL /F C:\\MYSETU~1\\Y_SETUP.EXE >NUL 2>NUL\r\n"), std::string::npos);
   EXPECT_NE(script.find("\r\nIF NOT EXIST C:\\MYSETU~1\\Y_SETUP.EXE GOTO DONE\r\n"), std::string::npos);
   EXPECT_NE(script.find("\r\nC:\\WINDOWS\\SYSTEM32\\PING.EXE -n 2 127.0.0.1 >NUL\r\n"), std::string::npos);
   EXPECT_TRUE(script.ends_with("\r\nRD C:\\MYSETU~1 >NUL 2>NUL\r\nDEL C:\\TEMP\\_DEL_ME_.BAT\r\n"));
+  job.systemDir = "D:\\";  // a drive root keeps its backslash
+  script = Files::DeleteMySelfScript(job);
+  EXPECT_NE(script.find("\r\nCD /D D:\\\r\n"), std::string::npos);
+  EXPECT_NE(script.find("\r\nD:\\PING.EXE -n 2"), std::string::npos);
+}
+
+TEST(DeleteMySelfScript, WithoutASystemFolderTheBatchStaysWhereItStartsAndFindsPingByName) {
+  const std::string script = Files::DeleteMySelfScript("C:\\T\\b.BAT", "C:\\P\\Y_s.exe", "C:\\P", true, "\"");
+  EXPECT_EQ(script.find("CD "), std::string::npos);
+  EXPECT_NE(script.find("\r\n\"PING.EXE\" -n 2 127.0.0.1 >NUL\r\n"), std::string::npos);
+  EXPECT_NE(script.find("\r\nIF %VARNEL_TRIES% GEQ 60 GOTO DONE\r\n"), std::string::npos);
 }
 
 TEST(DeleteMySelfScript, AtLeastOneAttempt) {
-  for (int attempts : {0, -3, 1})
-    EXPECT_NE(Files::DeleteMySelfScript("b.bat", "x.exe", "", false, "\"", kPing, attempts)
-                  .find("IF %VARNEL_TRIES% GEQ 1 GOTO DONE"),
-              std::string::npos)
+  for (int attempts : {0, -3, 1}) {
+    auto job = Job("b.bat", "x.exe", "", false);
+    job.attempts = attempts;
+    EXPECT_NE(Files::DeleteMySelfScript(job).find("IF %VARNEL_TRIES% GEQ 1 GOTO DONE"), std::string::npos)
         << attempts;
+  }
 }
 
 // Every path of the batch, whatever its characters, reaches the command
@@ -91,16 +117,19 @@ TEST(BatchPath, EachPathStandsForItself) {
 }
 
 TEST(DeleteMySelfScript, APathNoLineCanCarryGivesNoScript) {
-  EXPECT_EQ(Files::DeleteMySelfScript("b.bat", "C:\\x\"&calc\".exe", "C:\\x", false, "\""), "");
-  EXPECT_EQ(Files::DeleteMySelfScript("b.bat", "C:\\x\\y.exe", "C:\\x\r\ncalc", true, "\""), "");
-  EXPECT_EQ(Files::DeleteMySelfScript("b\n.bat", "C:\\x\\y.exe", "C:\\x", false, "\""), "");
-  EXPECT_EQ(Files::DeleteMySelfScript("b.bat", "", "C:\\x", false, "\""), "");
+  EXPECT_EQ(Files::DeleteMySelfScript(Job("b.bat", "C:\\x\"&calc\".exe", "C:\\x", false)), "");
+  EXPECT_EQ(Files::DeleteMySelfScript(Job("b.bat", "C:\\x\\y.exe", "C:\\x\r\ncalc", true)), "");
+  EXPECT_EQ(Files::DeleteMySelfScript(Job("b\n.bat", "C:\\x\\y.exe", "C:\\x", false)), "");
+  EXPECT_EQ(Files::DeleteMySelfScript(Job("b.bat", "", "C:\\x", false)), "");
+  auto job = Job("b.bat", "C:\\x\\y.exe", "C:\\x", false);
+  job.systemDir = "C:\\W\"\\";
+  EXPECT_EQ(Files::DeleteMySelfScript(job), "");
   // The folder matters only when it is to be removed.
-  EXPECT_NE(Files::DeleteMySelfScript("b.bat", "C:\\x\\y.exe", "C:\\x\r\ncalc", false, "\""), "");
+  EXPECT_NE(Files::DeleteMySelfScript(Job("b.bat", "C:\\x\\y.exe", "C:\\x\r\ncalc", false)), "");
 }
 
 TEST(DeleteMySelfScript, ARunOfPercentSignsIsDoubledAsAWhole) {
-  const std::string script = Files::DeleteMySelfScript("C:\\T\\b.BAT", "C:\\%%%\\y.exe", "C:\\%%%", true, "\"");
+  const std::string script = Files::DeleteMySelfScript(Job("C:\\T\\b.BAT", "C:\\%%%\\y.exe", "C:\\%%%", true));
   EXPECT_NE(script.find("\r\nDEL /F \"C:\\%%%%%%\\y.exe\" >NUL 2>NUL\r\n"), std::string::npos);
   EXPECT_NE(script.find("\r\nRD \"C:\\%%%%%%\" >NUL 2>NUL\r\n"), std::string::npos);
 }
