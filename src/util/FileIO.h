@@ -57,6 +57,10 @@ int64_t DriveClusterSize(const std::string& path);
 // Renames `from` to `to`, replacing an existing `to`.
 bool MoveFileReplacing(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);
+// Copies `from` to `to`, replacing an existing `to` even when that one is
+// read-only; the copy is never left read-only, so that a later copy can
+// replace it and a self-deleting batch file can delete it. True if copied.
+bool CopyFileReplacing(const std::string& from, const std::string& to);
 // Modification date of a file as a packed DOS date-time (local time); 0 when
 // the file is missing or its date does not fit the DOS range (1980..2107).
 int32_t FileDosDate(const std::string& path);

@@ -104,6 +104,23 @@ bool MoveFileReplacing(const std::string& from, const std::string& to) {
 
 bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
 
+namespace {
+
+void ClearReadOnly(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    ::SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+}  // namespace
+
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+  ClearReadOnly(to);
+  if (!::CopyFileA(from.c_str(), to.c_str(), FALSE)) return false;
+  ClearReadOnly(to);  // the copy takes the attributes of its source
+  return true;
+}
+
 int32_t FileDosDate(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (path.empty() || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;

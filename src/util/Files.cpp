@@ -29,6 +29,14 @@ std::string WithoutTrailingSeparators(std::string path) {
   return path;
 }
 
+// The path that names a folder itself rather than what is inside: without
+// trailing separators (through which a link would be followed), except for
+// a drive root.
+std::string OwnNameOf(const std::string& dir) {
+  std::string path = WithoutTrailingSeparators(dir);
+  return !path.empty() && path.back() == ':' ? dir : path;
+}
+
 // Writes data piece by piece, reporting to progress before the first piece
 // and after each one. Returns the number of bytes written.
 int64_t WriteInPieces(TFile& file, std::string_view data, const TProgress& progress) {
@@ -120,6 +128,14 @@ bool CreateDirTree(const std::string& path) {
 
 bool DeleteTree(const std::string& dir, bool clearAttributes, const TProgress& progress) {
   if (dir.empty()) return false;  // never "\*.*" of the current drive
+  // A link or junction goes as a link: what it points to is not ours. Each
+  // level checks its own folder again just before emptying it, so a subfolder
+  // that became a link after its parent's listing is not followed either.
+  const std::string self = OwnNameOf(dir);
+  if (platform::IsLink(self)) {
+    platform::RemoveLink(self);
+    return !platform::IsLink(self);
+  }
   int count = DirExists(dir) ? 1 : 0;
   DeleteFiles(Join(dir, "*.*"), clearAttributes);
 
@@ -199,17 +215,6 @@ std::string FindDirOnDrives(const std::string& nameOrPath, int driveType) {
     if (!found.empty()) return found;
   }
   return {};
-}
-
-std::string DeleteMySelfScript(const std::string& bat, const std::string& exe, const std::string& dir,
-                               bool removeFolder, const std::string& quote) {
-  const std::string q = quote;
-  std::string script = ":START\r\n";
-  script += "DEL " + q + exe + q + "\r\n";
-  script += "IF exist " + q + exe + q + " GOTO START\r\n";
-  if (removeFolder) script += "RD " + q + dir + q + "\r\n";
-  script += "DEL " + q + bat + q + "\r\n";
-  return script;
 }
 
 void TraceText(const std::string& text) { VxDebug::Trace(text); }

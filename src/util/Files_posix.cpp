@@ -46,6 +46,13 @@ bool RemoveDir(const std::string& dir) {
   return ::rmdir(native.c_str()) == 0;
 }
 
+bool IsLink(const std::string& path) {
+  struct stat st {};
+  return ::lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool RemoveLink(const std::string& path) { return IsLink(path) && ::unlink(NativePath(path).c_str()) == 0; }
+
 int DriveType(char) { return 1; }
 
 }  // namespace platform
@@ -101,6 +108,8 @@ bool DeleteFiles(const std::string& mask, bool clearAttributes) {
 
 bool EjectCD(const std::string&) { return false; }
 
-void DeleteMySelf(bool, bool) {}
+bool DeleteMySelf(bool, bool) { return false; }
+
+std::string StartSelfDeleteBatch(const TSelfDeleteJob&) { return {}; }
 
 }  // namespace Files

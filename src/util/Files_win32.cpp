@@ -1,12 +1,11 @@
 // Win32 backend of the file utilities: directory searches, free space, file
-// deletion, drive types, CD eject and the self-deleting batch file.
+// deletion, links, drive types and CD eject.
 #include "util/Win.h"
 
 #include <winioctl.h>
 
 #include "util/FileIO.h"
 #include "util/Files.h"
-#include "util/SysInfo.h"
 #include "util/Utils.h"
 
 namespace Files {
@@ -47,28 +46,6 @@ bool ExtendedFreeBytes(TFreeSpaceEx query, const std::string& root, double& byte
   return true;
 }
 
-std::string ShortPathOf(const std::string& path) {
-  char buffer[MAX_PATH * 4] = {0};
-  DWORD n = ::GetShortPathNameA(path.c_str(), buffer, sizeof(buffer));
-  return n == 0 || n >= sizeof(buffer) ? path : std::string(buffer, n);
-}
-
-// Runs the batch file of the current directory in a hidden window.
-bool StartHiddenBatch(const std::string& folder, const std::string& batName) {
-  std::string command = "\"" + SystemDir(true) + "cmd.exe\" /c " + batName;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        folder.c_str(), &startup, &process))
-    return false;
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  return true;
-}
-
 }  // namespace
 
 namespace platform {
@@ -92,6 +69,20 @@ std::vector<TDirEntry> ListDir(const std::string& dir) {
 bool MakeDir(const std::string& dir) { return ::CreateDirectoryA(dir.c_str(), nullptr) != 0; }
 
 bool RemoveDir(const std::string& dir) { return ::RemoveDirectoryA(dir.c_str()) != 0; }
+
+bool IsLink(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// A junction or directory link goes with RemoveDirectory, a file link with
+// DeleteFile; neither touches the target.
+bool RemoveLink(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ::RemoveDirectoryA(path.c_str()) != 0;
+  return ::DeleteFileA(path.c_str()) != 0;
+}
 
 int DriveType(char letter) {
   const char root[4] = {letter, ':', '\\', 0};
@@ -167,29 +158,6 @@ bool EjectCD(const std::string& path) {
   } catch (...) {
     return false;
   }
-}
-
-void DeleteMySelf(bool removeFolder, bool shortNames) {
-  const std::string batName = "_DEL_ME_.BAT";
-  std::string bat = TempDir(true) + batName;
-  std::string exe = ExePath();
-  std::string dir = ExeDir(false);
-  TraceNameValue("ExeName", exe);
-
-  std::string quote = "\"";
-  if (shortNames) {
-    WriteFile(bat, "ABC\r\n");  // GetShortPathName needs an existing file
-    quote.clear();
-    bat = ShortPathOf(bat);
-    exe = ShortPathOf(exe);
-    dir = ShortPathOf(dir);
-    RemoveFile(bat);
-  }
-  const std::string script = DeleteMySelfScript(bat, exe, dir, removeFolder, quote);
-  // Out of the executable's folder, so that the batch file can remove it.
-  const std::string temp = TempDir(false);
-  ::SetCurrentDirectoryA(temp.c_str());
-  if (WriteFile(bat, script)) StartHiddenBatch(temp, batName);
 }
 
 }  // namespace Files

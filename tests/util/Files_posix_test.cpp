@@ -1,5 +1,6 @@
 // File utilities: cases that need POSIX means (a full device, symbolic links).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -40,10 +41,65 @@ TEST(DeleteTreePosix, ALinkedFolderGoesButItsTargetStays) {
   EXPECT_EQ(ReadBytes(outside + "/precious.txt"), "keep me");
 }
 
+// A link given as the folder itself goes as a link, however it is written
+// and whatever it points to; the target keeps every file and folder.
+TEST(DeleteTreePosix, ALinkGivenAsTheFolderGoesAsALink) {
+  struct TCase {
+    const char* name;
+    const char* target;  // relative to the scratch folder; "" = dangling
+    const char* suffix;  // appended to the link's path when calling DeleteTree
+  };
+  const TCase cases[] = {
+      {"plain", "outside", ""},
+      {"slash", "outside", "/"},
+      {"backslash", "outside", "\\"},
+      {"tofile", "outside/precious.txt", ""},
+      {"dangling", "", ""},
+  };
+  for (const auto& c : cases) {
+    TScratchDir dir;
+    const std::string outside = dir.File("outside");
+    ASSERT_TRUE(Files::CreateDirTree(outside + "/sub/deeper"));
+    WriteBytes(outside + "/precious.txt", "keep me");
+    WriteBytes(outside + "/sub/deeper/also.txt", "and me");
+    const std::string link = dir.File(c.name);
+    const std::string target = *c.target ? dir.File(c.target) : dir.File("nothing-here");
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+
+    EXPECT_TRUE(Files::DeleteTree(link + c.suffix)) << c.name;
+    struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0) << c.name << ": the link stays";
+    EXPECT_EQ(ReadBytes(outside + "/precious.txt"), "keep me") << c.name;
+    EXPECT_EQ(ReadBytes(outside + "/sub/deeper/also.txt"), "and me") << c.name;
+  }
+}
+
+TEST(CopyFileReplacingPosix, AReadOnlyTargetIsReplacedAndTheCopyIsWritable) {
+  TScratchDir dir;
+  const std::string from = dir.File("agent.exe"), to = dir.File("X_agent.exe");
+  WriteBytes(from, "new agent");
+  ASSERT_EQ(::chmod(from.c_str(), 0555), 0);
+  WriteBytes(to, "old agent, a longer text");
+  ASSERT_EQ(::chmod(to.c_str(), 0444), 0);
+
+  EXPECT_TRUE(CopyFileReplacing(from, to));
+  EXPECT_EQ(ReadBytes(to), "new agent");
+  struct stat st {};
+  ASSERT_EQ(::stat(to.c_str(), &st), 0);
+  EXPECT_TRUE(st.st_mode & S_IWUSR);
+
+  EXPECT_FALSE(CopyFileReplacing(dir.File("missing.exe"), to));
+  EXPECT_EQ(ReadBytes(to), "new agent");  // a failed copy leaves the target alone
+}
+
 TEST(FilesPosix, NoDrivesNoEjectNoBatch) {
   EXPECT_EQ(Files::FindFileOnDrives("anything", Files::kDriveFixed), "");
   EXPECT_EQ(Files::FindDirOnDrives("C:\\Temp", Files::kDriveFixed), "");
   EXPECT_FALSE(Files::EjectCD("/dev/cdrom"));
+  EXPECT_FALSE(Files::DeleteMySelf(true, false));
+  Files::TSelfDeleteJob job;
+  job.exe = "/bin/true";
+  EXPECT_EQ(Files::StartSelfDeleteBatch(job), "");
 }
 
 }  // namespace

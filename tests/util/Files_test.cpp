@@ -358,34 +358,6 @@ TEST(FindDirInTree, MatchesTheEndOfThePathIgnoringCase) {
   EXPECT_EQ(Files::FindDirInTree(dir.File("nothere"), "nothere"), "");
 }
 
-// --- self-deleting batch file ---
-
-TEST(DeleteMySelfScript, QuotedPathsWithAndWithoutTheFolder) {
-  const std::string bat = "C:\\Temp Files\\_DEL_ME_.BAT";
-  const std::string exe = "C:\\My Setup\\Y_setup.exe";
-  const std::string dir = "C:\\My Setup";
-  EXPECT_EQ(Files::DeleteMySelfScript(bat, exe, dir, false, "\""),
-            ":START\r\n"
-            "DEL \"C:\\My Setup\\Y_setup.exe\"\r\n"
-            "IF exist \"C:\\My Setup\\Y_setup.exe\" GOTO START\r\n"
-            "DEL \"C:\\Temp Files\\_DEL_ME_.BAT\"\r\n");
-  EXPECT_EQ(Files::DeleteMySelfScript(bat, exe, dir, true, "\""),
-            ":START\r\n"
-            "DEL \"C:\\My Setup\\Y_setup.exe\"\r\n"
-            "IF exist \"C:\\My Setup\\Y_setup.exe\" GOTO START\r\n"
-            "RD \"C:\\My Setup\"\r\n"
-            "DEL \"C:\\Temp Files\\_DEL_ME_.BAT\"\r\n");
-}
-
-TEST(DeleteMySelfScript, ShortPathsGoUnquoted) {
-  EXPECT_EQ(Files::DeleteMySelfScript("C:\\TEMP\\_DEL_ME_.BAT", "C:\\MYSETU~1\\Y_SETUP.EXE", "C:\\MYSETU~1", true, ""),
-            ":START\r\n"
-            "DEL C:\\MYSETU~1\\Y_SETUP.EXE\r\n"
-            "IF exist C:\\MYSETU~1\\Y_SETUP.EXE GOTO START\r\n"
-            "RD C:\\MYSETU~1\r\n"
-            "DEL C:\\TEMP\\_DEL_ME_.BAT\r\n");
-}
-
 // --- trace ---
 
 TEST(FilesTrace, TextAndNameValueReachTheTraceOutput) {

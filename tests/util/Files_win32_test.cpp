@@ -1,9 +1,9 @@
-// File utilities on Win32 (under wine64): attributes, drives, free space, CD
-// eject and the self-deleting batch file with a real program.
+// File utilities on Win32 (under wine64): attributes, links, drives, free
+// space, CD eject and copies over read-only files.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "stub/VxDebug.h"
@@ -12,8 +12,11 @@
 #include "util/SysInfo.h"
 #include "util/Win.h"
 
+#include <winioctl.h>
+
 namespace {
 
+using testsupport::ReadBytes;
 using testsupport::TScratchDir;
 using testsupport::WriteBytes;
 
@@ -84,72 +87,110 @@ TEST(FilesWin32, DriveScansFindAFileAndAFolderOnDriveC) {
   EXPECT_TRUE(Files::DeleteTree(root));
 }
 
-// --- the self-deleting batch file with a real program ---
+// --- links given as the folder to delete ---
 
-bool WaitUntil(const std::function<bool()>& done, int seconds) {
-  for (int i = 0; i < seconds * 10; ++i) {
-    if (done()) return true;
-    ::Sleep(100);
-  }
-  return done();
-}
-
-// Runs a copy of the helper program from a folder with blanks in its name
-// and reports whether the program (and its folder) went away afterwards.
-class SelfDelete : public ::testing::Test {
- protected:
-  void SetUp() override {
-    helper_ = testsupport::BuildPath("tools/test-selfdelete/test-selfdelete.exe");
-    ASSERT_TRUE(FileExists(helper_)) << helper_;
-    folder_ = dir_.File("self delete folder");
-    ASSERT_TRUE(Files::CreateDirTree(folder_));
-    exe_ = folder_ + "\\self delete copy.exe";
-    ASSERT_TRUE(::CopyFileA(helper_.c_str(), exe_.c_str(), FALSE));
-  }
-
-  void Run(const std::string& args) {
-    std::string command = "\"" + exe_ + "\" " + args;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 dir_.Path().c_str(), &startup, &process));
-    THandle thread(process.hThread), handle(process.hProcess);
-    ASSERT_EQ(::WaitForSingleObject(handle.Get(), 20000), WAIT_OBJECT_0);
-  }
-
-  void TearDown() override {
-    // The batch file deletes itself last; the next test writes a new one.
-    WaitUntil([] { return !FileExists(TempDir(true) + "_DEL_ME_.BAT"); }, 10);
-  }
-
-  TScratchDir dir_;
-  std::string helper_, folder_, exe_;
+// Layout of a mount-point (junction) reparse buffer.
+struct TMountPointBuffer {
+  DWORD tag;
+  WORD dataLength;
+  WORD reserved;
+  WORD substituteOffset, substituteLength, printOffset, printLength;
+  WCHAR paths[1];
 };
 
-TEST_F(SelfDelete, TheProgramAndItsFolderGoAfterItExits) {
-  Run("/delete /rd");
-  EXPECT_TRUE(WaitUntil([&] { return !FileExists(exe_) && !DirExists(folder_); }, 20));
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+  wide.resize(n > 0 ? n - 1 : 0);
+  return wide;
 }
 
-TEST_F(SelfDelete, WithoutTheFolderFlagTheFolderStays) {
-  WriteBytes(folder_ + "\\other file.txt", "stays");
-  Run("/delete");
-  EXPECT_TRUE(WaitUntil([&] { return !FileExists(exe_); }, 20));
-  ::Sleep(500);
-  EXPECT_TRUE(DirExists(folder_));
-  EXPECT_TRUE(FileExists(folder_ + "\\other file.txt"));
+// Turns the empty folder `link` into a junction to `target` with the
+// platform's own request; false where the platform makes no junctions.
+bool MakeJunction(const std::string& link, const std::string& target) {
+  if (!::CreateDirectoryA(link.c_str(), nullptr)) return false;
+  THandle handle(::CreateFileA(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle) return false;
+  const std::wstring substitute = L"\\??\\" + Wide(target), print = Wide(target);
+  std::vector<char> buffer(sizeof(TMountPointBuffer) + (substitute.size() + print.size() + 2) * sizeof(WCHAR));
+  auto* mount = reinterpret_cast<TMountPointBuffer*>(buffer.data());
+  mount->tag = IO_REPARSE_TAG_MOUNT_POINT;
+  mount->substituteLength = static_cast<WORD>(substitute.size() * sizeof(WCHAR));
+  mount->printOffset = static_cast<WORD>(mount->substituteLength + sizeof(WCHAR));
+  mount->printLength = static_cast<WORD>(print.size() * sizeof(WCHAR));
+  std::copy(substitute.begin(), substitute.end(), mount->paths);
+  std::copy(print.begin(), print.end(), mount->paths + substitute.size() + 1);
+  mount->dataLength = static_cast<WORD>(4 * sizeof(WORD) + mount->printOffset + mount->printLength + sizeof(WCHAR));
+  DWORD returned = 0;
+  const DWORD size = 8 + mount->dataLength;
+  return ::DeviceIoControl(handle.Get(), FSCTL_SET_REPARSE_POINT, mount, size, nullptr, 0, &returned, nullptr) &&
+         Files::platform::IsLink(link);
 }
 
-TEST_F(SelfDelete, ShortNamesWorkForAFolderWithBlanks) {
-  Run("/delete /rd /short");
-  EXPECT_TRUE(WaitUntil([&] { return !FileExists(exe_) && !DirExists(folder_); }, 20));
+// A directory symbolic link, where the platform allows one.
+bool MakeDirectoryLink(const std::string& link, const std::string& target) {
+  const DWORD unprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+  return ::CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | unprivileged) &&
+         Files::platform::IsLink(link);
 }
 
-TEST_F(SelfDelete, WithoutTheSwitchTheProgramStays) {
-  Run("");
-  ::Sleep(1000);
-  EXPECT_TRUE(FileExists(exe_));
+TEST(FilesWin32, ALinkOrJunctionGivenAsTheFolderGoesAsALink) {
+  struct TCase {
+    const char* name;
+    bool (*make)(const std::string& link, const std::string& target);
+    const char* suffix;
+  };
+  const TCase cases[] = {
+      {"junction", MakeJunction, ""},
+      {"junction with backslash", MakeJunction, "\\"},
+      {"directory link", MakeDirectoryLink, ""},
+  };
+  int made = 0;
+  for (const auto& c : cases) {
+    TScratchDir dir;
+    const std::string target = dir.File("target");
+    ASSERT_TRUE(Files::CreateDirTree(target + "\\sub\\deeper"));
+    WriteBytes(target + "\\precious.txt", "keep me");
+    WriteBytes(target + "\\sub\\deeper\\also.txt", "and me");
+    const std::string link = dir.File("link");
+    if (!c.make(link, target)) {
+      ::RemoveDirectoryA(link.c_str());
+      continue;
+    }
+    ++made;
+    EXPECT_TRUE(Files::DeleteTree(link + c.suffix)) << c.name;
+    EXPECT_EQ(::GetFileAttributesA(link.c_str()), INVALID_FILE_ATTRIBUTES) << c.name << ": the link stays";
+    EXPECT_EQ(ReadBytes(target + "\\precious.txt"), "keep me") << c.name;
+    EXPECT_EQ(ReadBytes(target + "\\sub\\deeper\\also.txt"), "and me") << c.name;
+  }
+  if (made == 0) GTEST_SKIP() << "this system makes neither junctions nor directory links";
+}
+
+// --- copies of our own program ---
+
+TEST(FilesWin32, ACopyReplacesAReadOnlyFileAndIsNotReadOnly) {
+  TScratchDir dir;
+  const std::string from = dir.File("agent.exe"), to = dir.File("X_agent.exe");
+  WriteBytes(from, "new agent");
+  ASSERT_TRUE(::SetFileAttributesA(from.c_str(), FILE_ATTRIBUTE_READONLY));
+  WriteBytes(to, "old agent, a longer text");
+  ASSERT_TRUE(::SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_READONLY));
+  // A plain copy takes the read-only attribute with it (and on Windows cannot
+  // replace a read-only file at all).
+  const std::string plain = dir.File("plain copy.exe");
+  EXPECT_TRUE(::CopyFileA(from.c_str(), plain.c_str(), FALSE));
+  EXPECT_NE(::GetFileAttributesA(plain.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  ::SetFileAttributesA(plain.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  EXPECT_TRUE(CopyFileReplacing(from, to));
+  EXPECT_EQ(ReadBytes(to), "new agent");
+  EXPECT_EQ(::GetFileAttributesA(to.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_TRUE(RemoveFile(to));
+
+  EXPECT_FALSE(CopyFileReplacing(dir.File("missing.exe"), to));
+  EXPECT_FALSE(FileExists(to));
+  ::SetFileAttributesA(from.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace
