@@ -72,22 +72,11 @@ THandle StartHidden(const std::string& command) {
   return THandle(process.hProcess);
 }
 
-void ClearReadOnly(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-    ::SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-}
-
 // Copies the own executable to `to` (an X_ or Y_ copy of ours). A copy
 // never keeps the read-only attribute of its original (a setup on a CD, an
 // agent file made read-only): it could then neither be replaced by the next
 // copy nor delete itself.
-bool CopyOwnFile(const std::string& to) {
-  ClearReadOnly(to);
-  if (!::CopyFileA(OwnPath().c_str(), to.c_str(), FALSE)) return false;
-  ClearReadOnly(to);
-  return true;
-}
+bool CopyOwnFile(const std::string& to) { return CopyFileReplacing(OwnPath(), to); }
 
 TTempCopyFacts TempCopyFacts() {
   TTempCopyFacts facts;

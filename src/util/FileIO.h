@@ -61,6 +61,8 @@ bool RemoveFile(const std::string& path);
 // read-only; the copy is never left read-only, so that a later copy can
 // replace it and a self-deleting batch file can delete it. True if copied.
 bool CopyFileReplacing(const std::string& from, const std::string& to);
+// Drops the read-only attribute of a file (Windows; nothing elsewhere).
+void ClearReadOnly(const std::string& path);
 // Modification date of a file as a packed DOS date-time (local time); 0 when
 // the file is missing or its date does not fit the DOS range (1980..2107).
 int32_t FileDosDate(const std::string& path);

@@ -162,6 +162,8 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
   return ok;
 }
 
+void ClearReadOnly(const std::string&) {}
+
 int32_t FileDosDate(const std::string& path) {
   struct stat st {};
   if (path.empty() || ::stat(NativePath(path).c_str(), &st) != 0) return 0;

@@ -29,12 +29,6 @@ std::string ShortPathOf(const std::string& path) {
   return n == 0 || n >= sizeof(buffer) ? path : std::string(buffer, n);
 }
 
-void ClearReadOnly(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    ::SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-}
-
 // Security attributes that give the current user all access and nobody else
 // any, with nothing inherited from the folder (which may be a shared temp
 // folder, such as the system's when a deployment tool runs the setup).
