@@ -111,6 +111,10 @@ std::string WriteErrorText(const std::string& name, const std::string& path) {
   return name + " --- Unable to write " + path;
 }
 
+std::string ReplaceErrorText(const std::string& name, const std::string& target) {
+  return name + " --- Unable to replace " + target;
+}
+
 std::string ResponseErrorText(const std::string& url, bool toFile, int status,
                               const std::string& statusText, int64_t size) {
   if (!IsSuccessStatus(status)) return StatusErrorText(url, status, statusText);

@@ -68,6 +68,7 @@ std::string AbortedText();
 std::string IncompleteText(const std::string& name, int64_t received, int64_t expected);
 std::string MemoryCapText(const std::string& name);
 std::string WriteErrorText(const std::string& name, const std::string& path);
+std::string ReplaceErrorText(const std::string& name, const std::string& target);
 
 // The answer before any byte of the body is read: a status other than 2xx,
 // a length of 0, or a length beyond the memory cap for a memory target give
