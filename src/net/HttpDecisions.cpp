@@ -70,6 +70,17 @@ bool IsTempLeftOver(const std::string& target, const std::string& path) {
   return std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+int32_t LastModifiedStamp(int year, int month, int day, int hour, int minute, int second) {
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  if (year < 1980 || year > 2107 || month < 1 || month > 12 || day < 1) return 0;
+  if (day > kDays[month - 1] || (month == 2 && day == 29 && !leap)) return 0;
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return 0;
+  const uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | (month << 5) | day);
+  const uint32_t time = static_cast<uint32_t>((hour << 11) | (minute << 5) | (second / 2));
+  return static_cast<int32_t>(date << 16 | time);
+}
+
 bool IsSuccessStatus(int status) { return status >= 200 && status <= 299; }
 
 std::string InitErrorText() { return "Unable to initialize \"WinINet.dll\""; }

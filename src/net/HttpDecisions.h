@@ -56,6 +56,10 @@ std::string TempFileName(const std::string& target, int64_t size, int32_t dosSta
 // earlier attempt. Other files beside the target (target.config, ...) are not.
 bool IsTempLeftOver(const std::string& target, const std::string& path);
 
+// The Last-Modified header's fields as a packed DOS date-time, 0 when they
+// are no valid date within the DOS range (1980..2107).
+int32_t LastModifiedStamp(int year, int month, int day, int hour, int minute, int second);
+
 bool IsSuccessStatus(int status);
 
 // Error texts.

@@ -110,6 +110,28 @@ TEST(HttpTempFile, NameFromSizeAndStamp) {
   EXPECT_EQ(TempFileName("a", 0x7FFFFFFF, 0x7FFFFFFF), "a.4294967294");
 }
 
+TEST(HttpTempFile, LastModifiedStampInTheDosRange) {
+  struct Case {
+    int y, mo, d, h, mi, s;
+    int32_t expected;
+  } cases[] = {
+      {1980, 1, 1, 0, 0, 0, 0x00210000},
+      {2026, 12, 10, 14, 30, 59, static_cast<int32_t>(((46u << 9 | 12u << 5 | 10u) << 16) | (14u << 11 | 30u << 5 | 29u))},
+      {2107, 12, 31, 23, 59, 58, static_cast<int32_t>(((127u << 9 | 12u << 5 | 31u) << 16) | (23u << 11 | 59u << 5 | 29u))},
+      {2024, 2, 29, 0, 0, 0, static_cast<int32_t>((44u << 9 | 2u << 5 | 29u) << 16)},
+      {1979, 12, 31, 0, 0, 0, 0},
+      {2108, 1, 1, 0, 0, 0, 0},
+      {2023, 2, 29, 0, 0, 0, 0},
+      {2026, 4, 31, 0, 0, 0, 0},
+      {2026, 0, 1, 0, 0, 0, 0},
+      {2026, 1, 1, 24, 0, 0, 0},
+      {2026, 1, 1, 0, 60, 0, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(LastModifiedStamp(c.y, c.mo, c.d, c.h, c.mi, c.s), c.expected) << c.y << "-" << c.mo << "-" << c.d;
+  }
+}
+
 TEST(HttpTempFile, OnlyNumberedLeftOversAreTheirs) {
   const std::string target = "C:\\T\\Setup.exe";
   struct Case {
