@@ -4,10 +4,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "LoopbackServer_win32.h"
 #include "TestSupport.h"
+#include "net/CommUtils.h"
 #include "net/HttpDecisions.h"
+#include "ui/VxProgBar.h"
 #include "stub/StubState.h"
 #include "util/FileIO.h"
 
@@ -84,6 +87,46 @@ TEST_F(InetHTTP, FailuresLeaveTheTargetAlone) {
     const TInetDownload result = HTTP_DownloadFile_Incremental(0, server.Url(c.path), target, nullptr);
     EXPECT_EQ(result.error.substr(0, c.expected.size()), c.expected) << result.error;
     EXPECT_EQ(ReadBytes(target), "old") << c.path;
+  }
+}
+
+TEST_F(InetHTTP, ErrorPageWithStatus200ArrivesForTheCallerToCheck) {
+  const std::string page = "<html><head><title>Error 404</title></head><body>gone</body></html>";
+  server.Answer("/Setup.exe", RawAnswer("200 OK", page, std::to_string(page.size())));
+  const std::string target = dir.File("Setup.exe");
+  const TInetDownload result = HTTP_DownloadFile_Incremental(0, server.Url("/Setup.exe"), target, nullptr);
+  EXPECT_EQ(result.error, "");
+  EXPECT_TRUE(IsErrorPage(target, ""));
+  EXPECT_NE(ErrorPageMessage(target, "", server.Url("/Setup.exe"), false, "Bad Secret Token!"), "Bad Secret Token!");
+}
+
+// Records the progress events of a download.
+class TRecordingSink : public TProgBarSink {
+ public:
+  void Event(int32_t kind, int32_t, int32_t maximum, int32_t position, int32_t, const std::string& text) override {
+    if (kind == 0) positions.push_back(std::to_string(position) + "/" + std::to_string(maximum));
+    if (kind == 1) texts.push_back(text);
+  }
+  std::vector<std::string> positions;
+  std::vector<std::string> texts;
+};
+
+TEST_F(InetHTTP, BarStepsAndItsCancelFlag) {
+  server.Answer("/small.bin", RawAnswer("200 OK", Body(50), "50"));
+  auto sink = std::make_shared<TRecordingSink>();
+  {
+    TProgBar bar(sink, [] {}, [](int64_t) {});
+    EXPECT_EQ(HTTP_DownloadFile_Incremental(0, server.Url("/small.bin"), dir.File("small.bin"), &bar).error, "");
+    EXPECT_EQ(sink->positions, std::vector<std::string>{"1/11"});
+    ASSERT_EQ(sink->texts.size(), 10u);
+    EXPECT_EQ(sink->texts.back().substr(0, 14), "50/50 BytesArr");  // then the speed, if any
+
+    bar.SetCancelled(true);
+    WriteBytes(dir.File("small.bin"), "old");
+    const TInetDownload cancelled =
+        HTTP_DownloadFile_Incremental(0, server.Url("/small.bin"), dir.File("small.bin"), &bar);
+    EXPECT_EQ(cancelled.error, "small.bin --- Incomplete download: 5 bytes received of 50 bytes expected");
+    EXPECT_EQ(ReadBytes(dir.File("small.bin")), "old");
   }
 }
 
