@@ -15,6 +15,10 @@
 #include "util/SysInfo.h"
 #include "util/Utils.h"
 
+// No warm-up request before a transfer: closing a request whose body was not
+// read lets the library drain that body (under wine it waits for the whole
+// answer), so a warm-up costs a second full transfer of the file.
+
 namespace {
 
 // --- Lazy binding ---------------------------------------------------------------
@@ -124,14 +128,6 @@ std::string InetErrorText(DWORD code) {
   return result;
 }
 
-// Opens and closes the URL once; the result is not looked at.
-void WarmUp(const std::string& url) {
-  HINTERNET session = OpenSession("HTTP_Connect_2");
-  if (session == nullptr) return;
-  CloseInet(OpenUrl(session, url, 0));
-  CloseInet(session);
-}
-
 void SetTimeOuts(HINTERNET session) {
   auto setOption = Bound<TSetOption>(kSetOption);
   if (!setOption) return;
@@ -228,7 +224,6 @@ bool InternetConnected(std::string* errorText) {
 
 int64_t HTTP_GetFileSize(const std::string& url) {
   const std::string requestUrl = http::RequestUrl(url);
-  WarmUp(requestUrl);
   HINTERNET session = OpenSession("HTTP_Connect_2");
   if (session == nullptr) return -1;
   int64_t size = -1;
@@ -245,7 +240,6 @@ TInetDownload HTTP_DownloadFile_Incremental(uintptr_t window, const std::string&
                                             const std::string& target, TProgBar* bar) {
   TInetDownload result;
   const std::string requestUrl = http::RequestUrl(url);
-  WarmUp(requestUrl);
   HINTERNET session = OpenSession("HTTP_Connect_3");
   if (session == nullptr) {
     result.error = http::InitErrorText();

@@ -1,5 +1,6 @@
-// A tiny HTTP server on 127.0.0.1 for the downloader's tests under wine: one
-// thread, one connection at a time, a canned raw answer per request path.
+// A tiny HTTP server on 127.0.0.1 for the downloader's tests under wine: a
+// thread per connection, a canned raw answer per request path. A client that
+// stops reading holds its thread for at most the send time-out.
 // Winsock is bound at run time so that the test needs no extra import.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace testnet {
 
@@ -31,6 +33,7 @@ class TLoopbackServer {
     Bind(sockname_, "getsockname");
     Bind(select_, "select");
     Bind(shutdown_, "shutdown");
+    Bind(setsockopt_, "setsockopt");
     WSADATA data;
     if (startup_(MAKEWORD(2, 2), &data) != 0) return;
     listener_ = socket_(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -49,6 +52,7 @@ class TLoopbackServer {
   ~TLoopbackServer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
+    for (std::thread& t : clients_) t.join();
     if (listener_ != INVALID_SOCKET) close_(listener_);
     if (ws_ != nullptr) ::FreeLibrary(ws_);
   }
@@ -82,9 +86,13 @@ class TLoopbackServer {
       if (select_(0, &set, nullptr, nullptr, &wait) <= 0) continue;
       SOCKET client = accept_(listener_, nullptr, nullptr);
       if (client == INVALID_SOCKET) continue;
-      Handle(client);
-      shutdown_(client, SD_SEND);
-      close_(client);
+      DWORD timeoutMs = 5000;
+      setsockopt_(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof(timeoutMs));
+      clients_.emplace_back([this, client] {
+        Handle(client);
+        shutdown_(client, SD_SEND);
+        close_(client);
+      });
     }
   }
 
@@ -124,10 +132,12 @@ class TLoopbackServer {
   decltype(&::getsockname) sockname_ = nullptr;
   decltype(&::select) select_ = nullptr;
   decltype(&::shutdown) shutdown_ = nullptr;
+  decltype(&::setsockopt) setsockopt_ = nullptr;
   SOCKET listener_ = INVALID_SOCKET;
   int port_ = 0;
   std::atomic<bool> stop_{false};
   std::thread thread_;
+  std::vector<std::thread> clients_;  // touched by the serving thread only, joined after it
   std::mutex mutex_;
   std::map<std::string, std::string> answers_;
   std::map<std::string, int> requests_;
