@@ -16,7 +16,8 @@ struct TInetDownload {
 
 // InternetGetConnectedState; on false errorText is the system's error text.
 bool InternetConnected(std::string* errorText = nullptr);
-// Content length of url, -1 when unknown or on any failure.
+// Content length of url, -1 when unknown, on an answer other than 2xx or on
+// any failure.
 int64_t HTTP_GetFileSize(const std::string& url);
 // Downloads url into target (empty: into memory). The window (a handle above
 // 10) is shown first; the bar, when given, shows the progress and its

@@ -228,7 +228,8 @@ int64_t HTTP_GetFileSize(const std::string& url) {
   if (session == nullptr) return -1;
   int64_t size = -1;
   if (HINTERNET request = OpenUrl(session, requestUrl, 0)) {
-    size = ContentLength(request);
+    // The length of an error page is no size of the file.
+    if (http::IsSuccessStatus(StatusCode(request))) size = ContentLength(request);
     VxDebug::DebugLine("HTTP_GetFileSize=" + IntToText(size) + "  " + url);
     CloseInet(request);
   }

@@ -62,6 +62,8 @@ TEST_F(InetHTTP, SizesBeyond32Bits) {
   EXPECT_EQ(HTTP_GetFileSize(server.Url("/huge.bin")), 5000000000LL);
   server.Answer("/none.bin", RawAnswer("200 OK", "abc", ""));
   EXPECT_EQ(HTTP_GetFileSize(server.Url("/none.bin")), -1);
+  server.Answer("/gone.bin", RawAnswer("404 Not Found", "<title>404</title>", "18"));
+  EXPECT_EQ(HTTP_GetFileSize(server.Url("/gone.bin")), -1);
 }
 
 TEST_F(InetHTTP, FailuresLeaveTheTargetAlone) {
