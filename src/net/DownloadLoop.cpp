@@ -1,0 +1,80 @@
+#include "net/DownloadLoop.h"
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+namespace {
+
+constexpr int64_t kKbDisplayFrom = 102400;  // strictly above: KB display
+
+bool Flag(const std::function<bool()>& f) { return f && f(); }
+
+void NoteSinkFault(const TDownloadSink& sink, http::TTransferEnd& end) {
+  if (sink.LastFault() == TDownloadSink::Fault::MemoryCap) end.overCap = true;
+  if (sink.LastFault() == TDownloadSink::Fault::Write) end.writeFailed = true;
+}
+
+}  // namespace
+
+TTransferResult RunTransfer(TTransferSource& source, TDownloadSink& sink,
+                            const TTransferRequest& request, const TTransferHooks& hooks) {
+  TTransferResult result;
+  http::TTransferEnd& end = result.end;
+  end.name = request.name;
+  end.toFile = sink.ToFile();
+  end.status = request.status;
+  end.expected = request.size;
+  end.tempPath = sink.TempPath();
+
+  const int64_t size = request.size;
+  const int64_t chunk = http::ChunkSize(size);
+  const int waitMs = http::PumpWaitMs(size);
+  const http::TBarPlan bar = http::PlanBar(size, chunk);
+  // An unknown size counts as the largest for the display units.
+  const bool unknown = size < 0;
+  TBytesRate rate(unknown || size > kKbDisplayFrom, unknown || size > http::kLargeFileFrom,
+                  hooks.clock);
+
+  std::vector<char> buffer;
+  try {
+    buffer.resize(static_cast<size_t>(chunk));
+  } catch (const std::exception&) {
+    end.writeFailed = true;
+  }
+  if (!end.writeFailed && !sink.Begin(size)) NoteSinkFault(sink, end);
+
+  if (!end.writeFailed && !end.overCap) {
+    if (hooks.startBar) hooks.startBar(bar.count);
+    int64_t got = 0;
+    do {
+      if (hooks.pump) hooks.pump(waitMs);
+      got = 0;
+      std::string reason;
+      if (!source.Read(buffer.data(), chunk, got, reason)) {
+        end.readFailed = true;
+        end.readReason = reason;
+        break;
+      }
+      got = std::clamp<int64_t>(got, 0, chunk);
+      const int64_t before = end.received;
+      end.received += got;
+      if (!sink.Append(buffer.data(), got)) {
+        NoteSinkFault(sink, end);
+        break;
+      }
+      const int64_t total = unknown ? end.received : size;
+      const std::string text = rate.ProgressText(total, end.received, got);
+      const bool advanced = unknown || http::BarSteps(bar, end.received) > http::BarSteps(bar, before);
+      if (got > 0 && advanced && hooks.step) hooks.step(text);
+    } while (got > 0 && !Flag(hooks.aborted) && !Flag(hooks.cancelled));
+  }
+
+  end.aborted = Flag(hooks.aborted);
+  if (end.toFile) end.fileSize = sink.Held();
+  result.error = http::TransferErrorText(end);
+  const bool complete = http::MayReplaceTarget(end);
+  result.replaced = sink.Finish(complete) && complete;
+  if (complete && !result.replaced) result.error = http::ReplaceErrorText(end.name, sink.TargetPath());
+  return result;
+}

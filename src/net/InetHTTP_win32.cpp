@@ -1,0 +1,274 @@
+#include "net/InetHTTP.h"
+
+#include "util/Win.h"
+
+#include <wininet.h>
+
+#include <string>
+
+#include "net/DownloadLoop.h"
+#include "net/DownloadSink.h"
+#include "net/HttpDecisions.h"
+#include "stub/StubState.h"
+#include "stub/VxDebug.h"
+#include "ui/VxProgBar.h"
+#include "util/SysInfo.h"
+#include "util/Utils.h"
+
+// No warm-up request before a transfer: closing a request whose body was not
+// read lets the library drain that body (under wine it waits for the whole
+// answer), so a warm-up costs a second full transfer of the file.
+
+namespace {
+
+// --- Lazy binding ---------------------------------------------------------------
+
+using TGetConnectedState = BOOL(WINAPI*)(LPDWORD, DWORD);
+using TCloseHandle = BOOL(WINAPI*)(HINTERNET);
+using TOpen = HINTERNET(WINAPI*)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
+using TOpenUrl = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR);
+using TQueryInfo = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
+using TReadFile = BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD);
+using TSetOption = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD);
+using TLastResponseInfo = BOOL(WINAPI*)(LPDWORD, LPSTR, LPDWORD);
+
+struct TBinding {
+  std::string libraryName = "WinINet.dll";
+  HMODULE module = nullptr;
+  FARPROC procs[8] = {};
+};
+
+TBinding& Binding() {
+  static TBinding binding;
+  return binding;
+}
+
+enum Proc { kGetConnectedState, kCloseHandle, kOpen, kOpenUrl, kQueryInfo, kReadFile, kSetOption, kLastResponseInfo };
+constexpr const char* kProcNames[] = {"InternetGetConnectedState", "InternetCloseHandle", "InternetOpenA",
+                                      "InternetOpenUrlA", "HttpQueryInfoA", "InternetReadFile",
+                                      "InternetSetOptionA", "InternetGetLastResponseInfoA"};
+
+// The function, bound on first use and cached; null when the library or the
+// function is missing.
+template <typename T>
+T Bound(Proc proc) {
+  TBinding& b = Binding();
+  if (b.procs[proc] == nullptr) {
+    if (b.module == nullptr) b.module = ::LoadLibraryA(b.libraryName.c_str());
+    if (b.module == nullptr) return nullptr;
+    b.procs[proc] = ::GetProcAddress(b.module, kProcNames[proc]);
+  }
+  return reinterpret_cast<T>(reinterpret_cast<void*>(b.procs[proc]));
+}
+
+void CloseInet(HINTERNET handle) {
+  if (handle == nullptr) return;
+  if (auto close = Bound<TCloseHandle>(kCloseHandle)) close(handle);
+}
+
+HINTERNET OpenSession(const char* agent) {
+  auto open = Bound<TOpen>(kOpen);
+  return open ? open(agent, INTERNET_OPEN_TYPE_PRECONFIG, "", nullptr, 0) : nullptr;
+}
+
+HINTERNET OpenUrl(HINTERNET session, const std::string& url, DWORD flags) {
+  auto openUrl = Bound<TOpenUrl>(kOpenUrl);
+  return openUrl ? openUrl(session, url.c_str(), nullptr, 0, flags, 0) : nullptr;
+}
+
+// A header as text ("" when missing).
+std::string QueryText(HINTERNET request, DWORD level) {
+  auto query = Bound<TQueryInfo>(kQueryInfo);
+  if (!query) return {};
+  char buffer[256] = {};
+  DWORD length = sizeof(buffer) - 1;
+  if (!query(request, level, buffer, &length, nullptr)) return {};
+  return std::string(buffer, std::min<DWORD>(length, sizeof(buffer) - 1));
+}
+
+int64_t ContentLength(HINTERNET request) {
+  return http::ParseContentLength(QueryText(request, HTTP_QUERY_CONTENT_LENGTH));
+}
+
+int32_t LastModified(HINTERNET request) {
+  auto query = Bound<TQueryInfo>(kQueryInfo);
+  SYSTEMTIME time{};
+  DWORD length = sizeof(time);
+  if (!query || !query(request, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &time, &length, nullptr)) {
+    return 0;
+  }
+  return http::LastModifiedStamp(time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond);
+}
+
+// Text of a WinINet error code: the library's message table, the system's,
+// or the server's last response text.
+std::string InetErrorText(DWORD code) {
+  char* text = nullptr;
+  const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS;
+  DWORD length = 0;
+  if (Binding().module != nullptr) {
+    length = ::FormatMessageA(flags | FORMAT_MESSAGE_FROM_HMODULE, Binding().module, code, 0,
+                              reinterpret_cast<char*>(&text), 0, nullptr);
+  }
+  if (length == 0) {
+    length = ::FormatMessageA(flags | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0,
+                              reinterpret_cast<char*>(&text), 0, nullptr);
+  }
+  std::string result;
+  if (length != 0 && text != nullptr) result.assign(text, length);
+  if (text != nullptr) ::LocalFree(text);
+  result = Trim(result);
+  if (!result.empty()) return result;
+  if (auto info = Bound<TLastResponseInfo>(kLastResponseInfo)) {
+    DWORD error = 0;
+    char buffer[512] = {};
+    DWORD size = sizeof(buffer) - 1;
+    if (info(&error, buffer, &size)) result = Trim(std::string(buffer, std::min<DWORD>(size, sizeof(buffer) - 1)));
+  }
+  return result;
+}
+
+void SetTimeOuts(HINTERNET session) {
+  auto setOption = Bound<TSetOption>(kSetOption);
+  if (!setOption) return;
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                       INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                       INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT,
+                       INTERNET_OPTION_DATA_SEND_TIMEOUT}) {
+    DWORD ms = 180000;
+    setOption(session, option, &ms, sizeof(ms));
+  }
+}
+
+class TInetSource : public TTransferSource {
+ public:
+  explicit TInetSource(HINTERNET request) : request_(request) {}
+  bool Read(char* buffer, int64_t max, int64_t& got, std::string& reason) override {
+    auto read = Bound<TReadFile>(kReadFile);
+    DWORD count = 0;
+    if (read && read(request_, buffer, static_cast<DWORD>(max), &count)) {
+      got = count;
+      return true;
+    }
+    reason = InetErrorText(::GetLastError());
+    return false;
+  }
+
+ private:
+  HINTERNET request_;
+};
+
+TTransferHooks Hooks(TProgBar* bar) {
+  TTransferHooks hooks;
+  hooks.pump = [](int ms) {
+    if (ms > 0) {
+      WaitPumping(0, ms);
+    } else {
+      YieldX(0);
+    }
+  };
+  hooks.aborted = [] { return Stub::DownloadAbort(); };
+  if (bar != nullptr) {
+    hooks.cancelled = [bar] { return bar->Cancelled(); };
+    hooks.startBar = [bar](int64_t count) {
+      bar->Position(1, static_cast<int32_t>(std::min<int64_t>(count, http::kBarMaximum)));
+    };
+    hooks.step = [bar](const std::string& text) { bar->Text(text); };
+  }
+  return hooks;
+}
+
+int StatusCode(HINTERNET request) {
+  return static_cast<int>(TextToInt64(QueryText(request, HTTP_QUERY_STATUS_CODE), 0));
+}
+
+// The transfer on an open request; error text and data.
+TInetDownload Transfer(HWND window, HINTERNET request, const std::string& url, const std::string& target,
+                       TProgBar* bar) {
+  TInetDownload result;
+  const std::string name = http::UrlDisplayName(url);
+  const int64_t size = ContentLength(request);
+  const int32_t stamp = LastModified(request);
+  const int status = StatusCode(request);
+  result.error = http::ResponseErrorText(url, !target.empty(), status,
+                                         QueryText(request, HTTP_QUERY_STATUS_TEXT), size);
+  if (!result.error.empty()) return result;
+
+  if (reinterpret_cast<uintptr_t>(window) > 10) ::ShowWindow(window, SW_SHOW);
+  if (bar != nullptr) bar->Message(name);
+  TTransferRequest transfer;
+  transfer.name = name;
+  transfer.status = status;
+  transfer.size = size;
+  TInetSource source(request);
+  if (target.empty()) {
+    TMemorySink sink(http::kMemoryCap);
+    result.error = RunTransfer(source, sink, transfer, Hooks(bar)).error;
+    result.data = sink.TakeData();
+  } else {
+    TFileSink sink(target, size, stamp);
+    result.error = RunTransfer(source, sink, transfer, Hooks(bar)).error;
+  }
+  return result;
+}
+
+}  // namespace
+
+bool InternetConnected(std::string* errorText) {
+  auto connected = Bound<TGetConnectedState>(kGetConnectedState);
+  DWORD flags = 0;
+  if (connected && connected(&flags, 0)) return true;
+  if (errorText != nullptr) *errorText = LastErrorText();
+  return false;
+}
+
+int64_t HTTP_GetFileSize(const std::string& url) {
+  const std::string requestUrl = http::RequestUrl(url);
+  HINTERNET session = OpenSession("HTTP_Connect_2");
+  if (session == nullptr) return -1;
+  int64_t size = -1;
+  if (HINTERNET request = OpenUrl(session, requestUrl, 0)) {
+    // The length of an error page is no size of the file.
+    if (http::IsSuccessStatus(StatusCode(request))) size = ContentLength(request);
+    VxDebug::DebugLine("HTTP_GetFileSize=" + IntToText(size) + "  " + url);
+    CloseInet(request);
+  }
+  CloseInet(session);
+  return size;
+}
+
+TInetDownload HTTP_DownloadFile_Incremental(uintptr_t window, const std::string& url,
+                                            const std::string& target, TProgBar* bar) {
+  TInetDownload result;
+  const std::string requestUrl = http::RequestUrl(url);
+  HINTERNET session = OpenSession("HTTP_Connect_3");
+  if (session == nullptr) {
+    result.error = http::InitErrorText();
+  } else {
+    SetTimeOuts(session);
+    HINTERNET request = OpenUrl(session, requestUrl, INTERNET_FLAG_RELOAD);
+    if (request == nullptr) {
+      result.error = http::OpenErrorText(requestUrl);
+    } else {
+      result = Transfer(reinterpret_cast<HWND>(window), request, requestUrl, target, bar);
+      CloseInet(request);
+    }
+    CloseInet(session);
+  }
+  if (!result.error.empty()) {
+    VxDebug::DebugLine(IntToText(Stub::ProcessId()) + " HTTP_DownloadFile_Incremental: " + result.error);
+  }
+  return result;
+}
+
+void FreeInetLibrary() {
+  TBinding& b = Binding();
+  if (b.module != nullptr) ::FreeLibrary(b.module);
+  b.module = nullptr;
+  for (FARPROC& proc : b.procs) proc = nullptr;
+}
+
+void SetInetLibraryName(const std::string& name) {
+  FreeInetLibrary();
+  Binding().libraryName = name;
+}
