@@ -211,8 +211,12 @@ TGFileInfo::TGFileInfo(const std::string& path) : path_(path) {
   if (!FileExists(path)) return;
   TFile file(path, TFile::Mode::Read);
   if (!file.IsOpen()) return;
-  ReadTrailer(file, trailer_);
-  if (!trailer_.HasMagic()) return;
+  TPackTrailer record;
+  ReadTrailer(file, record);
+  // Without the magic the bytes read are whatever lies in the image (a bare
+  // stub, a cut setup): none of them is a flag of ours.
+  if (!record.HasMagic()) return;
+  trailer_ = record;
   ReadInfoBlocks(file);
 }
 

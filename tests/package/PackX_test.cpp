@@ -201,6 +201,22 @@ TEST(PackX, MissingAndForeignFilesGiveDefaults) {
   EXPECT_FALSE(IsPEImage(dir.File("nothing.exe")));
 }
 
+// A file with no package (a bare stub, a foreign program) whose last word
+// happens to point at bytes with option bits set reads with every flag off.
+TEST(PackX, BytesWithoutTheMagicAreNoFlags) {
+  TScratchDir dir;
+  std::string image(4096, '\xFF');
+  PutU32(image, image.size() - 4, 200);  // a "trailer" of 200 bytes of 0xFF
+  WriteBytes(dir.File("bare.exe"), image);
+  TGFileInfo info(dir.File("bare.exe"));
+  EXPECT_FALSE(info.Trailer().HasMagic());
+  for (uint8_t b : info.Trailer().bytes) EXPECT_EQ(b, 0);
+  EXPECT_FALSE(info.CopyToTemp());
+  EXPECT_FALSE(info.IsAgentPackage());
+  EXPECT_FALSE(info.DownloadSetup());
+  EXPECT_FALSE(info.CarriesAgent());
+}
+
 TEST(PackX, HostileLengthsNeverReadOutOfRange) {
   TScratchDir dir;
   const std::string good = SampleWriter().Build();
