@@ -7,21 +7,29 @@ if(NOT VARNEL_SIZE_RELEASE)
   return()
 endif()
 
+set(VARNEL_SIZE_OPT "-Os" CACHE STRING "Optimisation flag of the size release")
 foreach(lang C CXX)
-  set(CMAKE_${lang}_FLAGS_RELEASE "-Os -DNDEBUG")
+  set(CMAKE_${lang}_FLAGS_RELEASE "${VARNEL_SIZE_OPT} -DNDEBUG")
 endforeach()
 add_compile_options(-ffunction-sections -fdata-sections)
+# The stub runs on one thread: local statics need no lock, and without the
+# locks the thread library stays out of the image.
+add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>)
 add_link_options(-Wl,--gc-sections)
 
 # The static libraries of an LTO build must be archived with the compiler's
 # archiver wrappers, which CMake picks when IPO is on.
+option(VARNEL_SIZE_LTO "Link-time optimisation in the size release" ON)
 include(CheckIPOSupported)
-check_ipo_supported(RESULT VARNEL_LTO_SUPPORTED OUTPUT VARNEL_LTO_OUTPUT LANGUAGES C CXX)
+set(VARNEL_LTO_SUPPORTED OFF)
+if(VARNEL_SIZE_LTO)
+  check_ipo_supported(RESULT VARNEL_LTO_SUPPORTED OUTPUT VARNEL_LTO_OUTPUT LANGUAGES C CXX)
+endif()
 if(VARNEL_LTO_SUPPORTED)
   set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
   # mingw-w64 GCC 12 stops with an internal error (binds_to_current_def_p)
   # when the link-time code is split into partitions; one partition works.
   add_link_options(-flto-partition=one)
-else()
+elseif(VARNEL_SIZE_LTO)
   message(STATUS "Link-time optimisation not available: ${VARNEL_LTO_OUTPUT}")
 endif()

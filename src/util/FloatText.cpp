@@ -3,6 +3,7 @@
 #include "util/FloatText.h"
 
 #include <bit>
+#include <cstddef>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -53,6 +54,26 @@ class TBig {
     }
     words_.insert(words_.begin(), static_cast<size_t>(bits / 32), 0u);
   }
+
+  void ShiftRight(int bits) {
+    if (bits <= 0) return;
+    const size_t words = static_cast<size_t>(bits / 32);
+    if (words >= words_.size()) {
+      words_.clear();
+      return;
+    }
+    words_.erase(words_.begin(), words_.begin() + static_cast<std::ptrdiff_t>(words));
+    const int rest = bits % 32;
+    if (rest != 0) {
+      for (size_t i = 0; i < words_.size(); ++i) {
+        const uint32_t high = i + 1 < words_.size() ? words_[i + 1] << (32 - rest) : 0;
+        words_[i] = (words_[i] >> rest) | high;
+      }
+    }
+    while (!words_.empty() && words_.back() == 0) words_.pop_back();
+  }
+
+  bool Bit(int bit) const { return ((Word(static_cast<size_t>(bit / 32)) >> (bit % 32)) & 1u) != 0; }
 
   void Add(const TBig& other) {
     if (words_.size() < other.words_.size()) words_.resize(other.words_.size(), 0);
@@ -276,6 +297,33 @@ std::string ShortestFixed(double value) {
   if (k <= 0) return "0." + std::string(static_cast<size_t>(-k), '0') + d.digits;
   if (k < n) return d.digits.substr(0, static_cast<size_t>(k)) + "." + d.digits.substr(static_cast<size_t>(k));
   return d.digits + std::string(static_cast<size_t>(k - n), '0');
+}
+
+std::string FixedText(double value, int decimals) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+  decimals = decimals < 0 ? 0 : decimals > 40 ? 40 : decimals;
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  const int e = biased == 0 ? -1074 : biased - 1075;
+  // scaled = |value| x 10^decimals, rounded to an integer.
+  TBig scaled(biased == 0 ? fraction : fraction | (uint64_t{1} << 52));
+  scaled.MulPow10(decimals);
+  if (e >= 0) {
+    scaled.ShiftLeft(e);
+  } else {
+    const bool half = scaled.Bit(-e - 1);
+    const bool sticky = scaled.AnyBitBelow(-e - 1);
+    scaled.ShiftRight(-e);
+    if (half && (sticky || scaled.Bit(0))) scaled.Add(TBig(1));
+  }
+  std::string digits = scaled.Decimal();
+  const size_t places = static_cast<size_t>(decimals);
+  if (digits.size() <= places) digits.insert(0, places + 1 - digits.size(), '0');
+  if (places > 0) digits.insert(digits.size() - places, 1, '.');
+  return (bits >> 63) != 0 ? "-" + digits : digits;
 }
 
 bool ParseDecimal(std::string_view text, double& value) {

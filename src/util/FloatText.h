@@ -15,6 +15,12 @@ namespace FloatText {
 // "100", "0.5". Zero gives "0"; infinity and NaN give "".
 std::string ShortestFixed(double value);
 
+// value with exactly `decimals` digits after the point (none and no point
+// for 0), its exact binary value rounded to the nearest, ties to even: what
+// printf's "%.*f" prints in the C locale ("-" for a negative value, also
+// for -0; "inf", "-inf" and "nan" for those). decimals is clamped to 0..40.
+std::string FixedText(double value, int decimals);
+
 // The whole text as [-]digits[.digits][(e|E)[+|-]digits] (at least one
 // digit before or after the point), rounded to the nearest double (ties to
 // even). False, leaving value alone, when the text is not such a number or

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -119,6 +120,38 @@ TEST(FloatText, LongTextsStayCheap) {
   EXPECT_FALSE(FloatText::ParseDecimal("1" + std::string(100000, '0'), value));
   EXPECT_TRUE(FloatText::ParseDecimal("0." + std::string(100000, '0') + "1e100001", value));
   EXPECT_EQ(value, 1.0);
+}
+
+}  // namespace
+
+namespace {
+
+std::string Printf(double value, int decimals) {
+  char buffer[2000];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  return buffer;
+}
+
+TEST(FloatText, FixedTextIsWhatPrintfPrints) {
+  std::vector<double> values = EdgeValues();
+  for (double tie : {0.5, 1.5, 2.5, 0.125, 0.375, 0.0625, 2.675, 1.0005, 1e-7, 123.4565}) values.push_back(tie);
+  std::mt19937_64 rng(99);
+  std::uniform_real_distribution<double> sizes(0, 5e9);
+  for (int i = 0; i < 3000; ++i) values.push_back(sizes(rng) / 1048576.0);
+  for (int i = 0; i < 3000; ++i) {
+    const double v = FromBits(rng() & 0x7FFFFFFFFFFFFFFFull);
+    if (std::isfinite(v)) values.push_back(v);
+  }
+  for (double v : values) {
+    for (int decimals : {0, 1, 2, 3, 7}) {
+      ASSERT_EQ(FloatText::FixedText(v, decimals), Printf(v, decimals)) << std::hexfloat << v << " " << decimals;
+      ASSERT_EQ(FloatText::FixedText(-v, decimals), Printf(-v, decimals)) << std::hexfloat << v;
+    }
+  }
+  EXPECT_EQ(FloatText::FixedText(std::numeric_limits<double>::infinity(), 2), "inf");
+  EXPECT_EQ(FloatText::FixedText(-std::numeric_limits<double>::infinity(), 2), "-inf");
+  EXPECT_EQ(FloatText::FixedText(std::nan(""), 2), "nan");
+  EXPECT_EQ(FloatText::FixedText(2.5, -4), "2");
 }
 
 }  // namespace
