@@ -2,9 +2,10 @@
 // mingw-w64 toolchain makes (the exception memory pool, the unwinder's frame
 // registry, the per-thread exception state, the system clock), done for a
 // program that runs on one thread, as the stub does. With these the thread
-// library (winpthreads) stays out of the stub's image. Only the stub
-// executable links this unit; should the thread library be pulled in after
-// all, its second definition of these functions stops the link.
+// library (winpthreads) stays out of the stub's image. Only the release stub
+// (the size build, where local statics take no locks) links this unit;
+// should the thread library be pulled in after all, its second definition
+// of these functions stops the link.
 #include <errno.h>
 #include <pthread.h>
 #include <time.h>
