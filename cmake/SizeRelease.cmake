@@ -16,6 +16,10 @@ add_compile_options(-ffunction-sections -fdata-sections)
 # locks the thread library stays out of the image.
 add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>)
 add_link_options(-Wl,--gc-sections)
+# CMake's default list of Windows libraries (winspool, oleaut32, ...) goes:
+# the targets name the system libraries they use.
+set(CMAKE_C_STANDARD_LIBRARIES "-lkernel32")
+set(CMAKE_CXX_STANDARD_LIBRARIES "-lkernel32")
 
 # The static libraries of an LTO build must be archived with the compiler's
 # archiver wrappers, which CMake picks when IPO is on.
