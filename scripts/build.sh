@@ -11,6 +11,8 @@ for preset in "${@:-native win64 win32}"; do
     if [ "$p" = win32 ]; then
       build/native/pe_fixup --check build/win32/src/stub/VarnelStub.exe 2>/dev/null \
         || build/win32/host/pe_fixup --check build/win32/src/stub/VarnelStub.exe
+      # The release stub's size budget: a failed check fails the build.
+      scripts/check-stub-size.sh build/win32/src/stub/VarnelStub.exe
     fi
   done
 done

@@ -8,11 +8,19 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   libz-mingw-w64-dev zlib1g-dev
   googletest libgtest-dev
-  wine wine64
+  # wine32 (i386) beside wine64: the tests also run the i686 release stub.
+  wine wine64 wine32:i386
   xvfb x11-utils x11-apps imagemagick fonts-wine
   osslsigncode zip unzip p7zip-full time
   clang libclang-rt-14-dev
 )
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+# wine32 comes from the i386 architecture of the archive.
+add_i386=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then add_i386=1; fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -21,13 +29,17 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+if [ ${#missing[@]} -eq 0 ] && [ "$add_i386" = 0 ]; then
   exit 0
 fi
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-echo "setup: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ "$add_i386" = 1 ]; then
+  echo "setup: adding the i386 architecture (for wine32)" >&2
+  $SUDO dpkg --add-architecture i386
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}" >&2
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

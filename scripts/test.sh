@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs all tests: natively, then the Windows
-# build under wine64 with its own prefix and a private Xvfb display.
+# build under wine with its own prefix and a private Xvfb display. The build
+# checks the release stub's size budget (scripts/check-stub-size.sh); the
+# win64 test executables that run the stub run a second time against the
+# i686 release stub (their "_i686" tests), so win32 is built before they run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -9,7 +12,7 @@ scripts/build.sh native win64 win32
 echo "== test native" >&2
 ctest --preset native
 
-echo "== test win64 (wine64)" >&2
+echo "== test win64, end-to-end also against the i686 release stub (wine)" >&2
 export WINEPREFIX="$PWD/build/win64/wineprefix"
 # A 2 MiB tmpfs (as root) serves the test of a temp drive short of room. The
 # prefix is started once and left to settle, so that the first tests do not

@@ -1,7 +1,6 @@
 #include "package/StubSetup.h"
 
-#include <cstdio>
-
+#include "util/FloatText.h"
 #include "util/PathText.h"
 #include "util/Utils.h"
 
@@ -70,9 +69,7 @@ std::string EngineCommandLine(const TEngineCommandInput& in) {
 std::string MegabyteText(double bytes) {
   const double mb = (bytes < 0 ? 0 : bytes) / 1048576.0;
   const int decimals = mb > 10 ? 1 : mb >= 1 ? 2 : 3;
-  char buffer[64];
-  std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, mb);
-  return buffer;
+  return FloatText::FixedText(mb, decimals);
 }
 
 std::string SpaceQuestionText(const TSpaceQuestionInput& in) {

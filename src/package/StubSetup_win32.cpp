@@ -23,6 +23,7 @@
 #include "package/StubSetup.h"
 #include "package/UnPack.h"
 #include "stub/ExitCodes.h"
+#include "stub/QuietRun.h"
 #include "stub/StubState.h"
 #include "stub/StubWin.h"
 #include "stub/VxDebug.h"
@@ -354,7 +355,7 @@ void SetupTimerEntry() {
     in.packageFile = GetSwitch(args, "/SpanDiskFName1=", "");
     if (in.packageFile.empty()) in.packageFile = Stub::OwnPath();
     in.agentName = own.CarriesAgent() ? own.AgentFileName() : "";
-    in.foreground = !(HasSwitch(args, "/hide") || own.BackgroundSetup());
+    in.foreground = !(QuietRun::HiddenRun(args) || own.BackgroundSetup());
     in.extraArgs = args;
     const TExtractionOutcome out = ExtractionRun(in);
     Stub::SetExitCode(out.exitCode);

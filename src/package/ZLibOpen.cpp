@@ -45,9 +45,7 @@ class TInflater {
 void ResizeOutput(std::string& out, size_t size) {
   try {
     out.resize(size);
-  } catch (const std::bad_alloc&) {
-    throw EZLibError(Z_MEM_ERROR);
-  } catch (const std::length_error&) {
+  } catch (const std::exception&) {  // std::bad_alloc, or a length past what a string holds
     throw EZLibError(Z_MEM_ERROR);
   }
 }
@@ -63,7 +61,7 @@ size_t GrownSize(const std::string& out, size_t current, size_t step) {
 
 }  // namespace
 
-EZLibError::EZLibError(int code) : std::runtime_error(MessageFor(code)), code_(code) {}
+EZLibError::EZLibError(int code) : code_(code), message_(MessageFor(code)) {}
 
 const char* EZLibError::MessageFor(int code) {
   switch (code) {

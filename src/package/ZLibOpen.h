@@ -3,21 +3,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 // The one exception type of the system: a decompression failure whose
 // message is zlib's text for the result code ("data error", ...).
-class EZLibError : public std::runtime_error {
+class EZLibError : public std::exception {
  public:
   explicit EZLibError(int code);
   int Code() const { return code_; }
+  const char* what() const noexcept override { return message_; }
   static const char* MessageFor(int code);
 
  private:
   int code_;
+  const char* message_;  // one of MessageFor's texts
 };
 
 // Inflation progress: (input length, bytes produced so far).

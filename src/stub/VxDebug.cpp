@@ -2,7 +2,6 @@
 // trace-log line format and the trace state.
 #include "stub/VxDebug.h"
 
-#include <iostream>
 #include <utility>
 
 #include "package/PackX.h"
@@ -56,7 +55,7 @@ std::string NormalizeLineEnds(std::string_view text) {
   return out;
 }
 
-void DebugLine(const std::string& text) { std::cout << text << std::endl; }
+void DebugLine(const std::string& text) { DebugOut::Line(text); }
 
 // --- Trace log ---
 

@@ -1,6 +1,6 @@
 // The two diagnostic outputs of the stub.
 //
-// Debug channel: everything written to the standard text output (std::cout)
+// Debug channel: everything written to the standard text output (DebugOut)
 // goes, in pieces of at most 128 characters, to a debug viewer window of
 // class ".VxDebug." in another process: each piece travels as the name of a
 // global atom in lParam of the registered message ".Vx_DebugMsg." (wParam 1),

@@ -1,8 +1,7 @@
-// The debug device: std::cout is replaced by a 128-character buffer whose
-// pieces are sent to the debug viewer window as global atoms.
+// The debug device: the program's standard text output (DebugOut) becomes a
+// 128-character buffer whose pieces are sent to the debug viewer window as
+// global atoms.
 #include "util/Win.h"
-
-#include <iostream>
 
 #include "stub/VxDebug.h"
 #include "util/Files.h"
@@ -17,7 +16,6 @@ constexpr UINT kSendTimeoutMs = 5000;
 CRITICAL_SECTION g_lock;
 bool g_installed = false;
 UINT g_message = 0;
-std::streambuf* g_original = nullptr;
 
 class TLock {
  public:
@@ -47,36 +45,25 @@ void Deliver(const std::string& text) {
   }
 }
 
-class TDebugDevice : public std::streambuf {
+class TDebugDevice : public DebugOut::TDevice {
  public:
   TDebugDevice() : buffer_(Deliver) {}
 
- protected:
-  int_type overflow(int_type c) override {
-    if (!traits_type::eq_int_type(c, traits_type::eof())) {
-      char ch = traits_type::to_char_type(c);
-      TLock lock;
-      buffer_.Write(std::string_view(&ch, 1));
-    }
-    return traits_type::not_eof(c);
-  }
-
-  std::streamsize xsputn(const char* text, std::streamsize count) override {
-    if (count <= 0) return 0;
+  void Write(std::string_view text) override {
     TLock lock;
-    buffer_.Write(std::string_view(text, static_cast<size_t>(count)));
-    return count;
+    buffer_.Write(text);
   }
 
-  int sync() override {
+  void Flush() override {
     TLock lock;
     buffer_.Flush();
-    return 0;
   }
 
  private:
   TDebugBuffer buffer_;
 };
+
+TDebugDevice* g_device = nullptr;
 
 // Runs before the ordinary static initializers of the program.
 struct TEarlyInstall {
@@ -87,19 +74,16 @@ TEarlyInstall g_earlyInstall __attribute__((init_priority(200)));
 }  // namespace
 
 void InstallDebugChannel() {
-  // The standard streams must exist before one of them is redirected; this
-  // may run before the library's own initializer.
-  static std::ios_base::Init streams;
   if (g_installed) return;
   ::InitializeCriticalSection(&g_lock);
   g_message = ::RegisterWindowMessageA(kMessageName);
-  static TDebugDevice* device = new TDebugDevice();  // lives for the whole run; its close does nothing
-  g_original = std::cout.rdbuf(device);
+  g_device = new TDebugDevice();  // lives for the whole run; its close does nothing
+  DebugOut::SetDevice(g_device);
   g_installed = true;
 }
 
 bool DebugChannelInstalled() { return g_installed; }
 
-std::streambuf* OriginalStdOut() { return g_installed ? g_original : std::cout.rdbuf(); }
+DebugOut::TDevice* DebugDevice() { return g_device; }
 
 }  // namespace VxDebug

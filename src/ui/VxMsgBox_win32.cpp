@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "ui/QuietBox.h"
 #include "ui/VxMsgBoxState.h"
 #include "ui/VxMsgBoxWin.h"
 #include "util/SysInfo.h"
@@ -231,6 +232,8 @@ intptr_t ActiveWindow() { return reinterpret_cast<intptr_t>(::GetActiveWindow())
 int ShowMsgBox(intptr_t owner, const std::string& text, const std::string& caption,
                const std::string& buttons, uint32_t style, int timeoutMs) {
   using namespace MsgBox;
+  // An unattended run shows nothing: the message is logged and answered.
+  if (QuietMode()) return QuietBox(text, caption, style);
   TBoxState state;
   HMODULE richEdit = LoadRichEdit();
   state.richEdit = richEdit != nullptr;

@@ -69,9 +69,7 @@ std::string ReadFilePart(const std::string& path, int64_t maxLength, bool trim, 
     std::string text(static_cast<size_t>(count), '\0');
     if (!file.ReadAt(offset, text.data(), count)) return {};
     return trim ? Trim(text) : text;
-  } catch (const std::bad_alloc&) {
-    return {};
-  } catch (const std::length_error&) {
+  } catch (const std::exception&) {  // std::bad_alloc, or a length past what a string holds
     return {};
   }
 }

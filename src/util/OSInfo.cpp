@@ -1,6 +1,5 @@
 #include "util/OSInfo.h"
 
-#include <cstdio>
 
 #include "util/SysText.h"
 #include "util/Utils.h"
@@ -95,11 +94,8 @@ TOSInfo WithProductVersion(const TOSInfo& info, const std::string& productVersio
 }
 
 std::string FixedVersionText(uint32_t mostSignificant, uint32_t leastSignificant) {
-  char text[48];
-  std::snprintf(text, sizeof(text), "%d.%d.%d.%d", static_cast<int>(mostSignificant >> 16),
-                static_cast<int>(mostSignificant & 0xFFFF), static_cast<int>(leastSignificant >> 16),
-                static_cast<int>(leastSignificant & 0xFFFF));
-  return text;
+  return IntToText(mostSignificant >> 16) + "." + IntToText(mostSignificant & 0xFFFF) + "." +
+         IntToText(leastSignificant >> 16) + "." + IntToText(leastSignificant & 0xFFFF);
 }
 
 std::string ShapeVersion(const std::string& version, int width, int parts) {

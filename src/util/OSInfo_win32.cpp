@@ -1,6 +1,5 @@
 // The running Windows version and the version resources of executables.
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <vector>
 
@@ -11,6 +10,14 @@
 #include "util/Win.h"
 
 namespace {
+
+// Four lower-case hex digits, the language and code page of a translation.
+std::string Hex4(unsigned value) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text(4, '0');
+  for (int i = 3; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = digits[value & 15];
+  return text;
+}
 
 #if !defined(_WIN64)
 bool HasEntry(const char* library, const char* entry) {
@@ -132,11 +139,10 @@ std::string GetProductVersion(const std::string& file, int width, int parts) {
                           &length) ||
         translation == nullptr || length < 2 * sizeof(WORD))
       return "";
-    char query[64];
-    std::snprintf(query, sizeof(query), "\\StringFileInfo\\%.4x%.4x\\%s", translation[0], translation[1],
-                  "ProductVersion");
+    const std::string query =
+        "\\StringFileInfo\\" + Hex4(translation[0]) + Hex4(translation[1]) + "\\ProductVersion";
     char* value = nullptr;
-    if (!::VerQueryValueA(data.data(), query, reinterpret_cast<void**>(&value), &length) || value == nullptr ||
+    if (!::VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) || value == nullptr ||
         length == 0)
       return "";
     const std::string version(value, strnlen(value, length));

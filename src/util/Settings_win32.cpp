@@ -2,10 +2,10 @@
 // identity of the user and machine.
 #include "util/Settings.h"
 
-#include <iostream>
 #include <mutex>
 #include <vector>
 
+#include "util/DebugOut.h"
 #include "util/OSInfo.h"
 #include "util/PathText.h"
 #include "util/SysInfo.h"
@@ -64,10 +64,10 @@ std::string ReadIniString(const std::string& file, const std::string& section, c
     const DWORD length = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(),
                                                     kIniReadBuffer, file.c_str());
     if (length > 0) result.assign(buffer.data(), length);
-    if (length > kIniSizeWarning) std::cout << "ReadIniString SizeError=" << length << std::endl;
+    if (length > kIniSizeWarning) DebugOut::Line("ReadIniString SizeError=" + IntToText(length));
   } catch (...) {
     try {
-      std::cout << "EXCEPTION --- Utils.ReadIniString()  " << LastErrorText() << std::endl;
+      DebugOut::Line("EXCEPTION --- Utils.ReadIniString()  " + LastErrorText());
     } catch (...) {
     }
     result = def;

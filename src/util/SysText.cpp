@@ -4,9 +4,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <iostream>
 #include <random>
 
+#include "util/DebugOut.h"
 #include "util/Utils.h"
 #include "util/VxSUB.h"
 
@@ -216,7 +216,7 @@ std::string TraceRecordText(const std::string& method, const std::string& remark
 
 void TraceError(const std::string& method, const std::string& remark, const std::string& errMsg) {
   try {
-    std::cout << TraceRecordText(method, remark, errMsg) << std::endl;
+    DebugOut::Line(TraceRecordText(method, remark, errMsg));
   } catch (...) {
   }
 }

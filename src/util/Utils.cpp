@@ -1,8 +1,9 @@
 #include "util/Utils.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+
+#include "util/FloatText.h"
 
 namespace {
 
@@ -329,14 +330,11 @@ double TextToFloat(const std::string& text, double def) {
   t.erase(std::remove(t.begin(), t.end(), ','), t.end());
   // Plain decimal notation only: no "inf", "nan" or hex floats.
   if (t.empty() || t.find_first_not_of("0123456789.eE+-") != std::string::npos) return def;
-  // from_chars takes a "-" but not a "+".
+  // The reader takes a "-" but not a "+".
   const size_t start = (t[0] == '+') ? 1 : 0;
   if (start == 1 && t.size() > 1 && t[1] == '-') return def;
   double value = 0;
-  const char* first = t.data() + start;
-  const char* last = t.data() + t.size();
-  auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
-  if (ec != std::errc() || ptr != last) return def;
+  if (!FloatText::ParseDecimal(std::string_view(t).substr(start), value)) return def;
   return value;
 }
 
@@ -346,11 +344,8 @@ namespace {
 // zero on the shortest decimal form that reads back as value (so 2.675 gives
 // 2.68, as it reads). Never locale-dependent.
 std::string FixedDecimal(double value, int decimals) {
-  char buffer[512];  // the longest shortest fixed form of a double is ~330 characters
-  auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                 std::chars_format::fixed);
-  if (ec != std::errc()) return "0";
-  const std::string plain(buffer, ptr);
+  const std::string plain = FloatText::ShortestFixed(value);
+  if (plain.empty()) return "0";
   const size_t dot = plain.find('.');
   std::string digits = plain.substr(0, dot);
   std::string fraction = dot == std::string::npos ? std::string() : plain.substr(dot + 1);

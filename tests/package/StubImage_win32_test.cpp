@@ -1,6 +1,7 @@
 // The built stub is in the layout the package reader expects.
 #include <gtest/gtest.h>
 
+#include "../stub/StubRun_win32.h"
 #include "TestSupport.h"
 #include "package/PackWrite.h"
 #include "package/PackX.h"
@@ -12,7 +13,7 @@ using testsupport::TScratchDir;
 
 
 TEST(StubImage, HeadersAtOffset256AndPointerAreaFree) {
-  const std::string stub = testsupport::ReadBytes(BuildPath("src/stub/VarnelStub.exe"));
+  const std::string& stub = stubtest::StubImage();
   ASSERT_GT(stub.size(), 1024u);
   EXPECT_TRUE(IsPEImageBytes(stub));
   EXPECT_EQ(GetU32(stub, 0x3C), 256u);

@@ -22,8 +22,22 @@ constexpr DWORD kNotEnded = 0xFFFFFFFE;
 // Generous: the first start of a program under wine is slow.
 constexpr int kStartMs = 30000;
 
+// The stub under test: the one of this build, or the one VARNEL_STUB names
+// (the test command runs the end-to-end tests a second time with the i686
+// release stub).
+inline std::string StubPath() {
+  char value[MAX_PATH * 2] = {0};
+  const DWORD n = ::GetEnvironmentVariableA("VARNEL_STUB", value, sizeof(value));
+  if (n == 0 || n >= sizeof(value)) return testsupport::BuildPath("src/stub/VarnelStub.exe");
+  std::string path = value;
+  if (path[0] == '/') path = "Z:" + path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
 inline const std::string& StubImage() {
-  static const std::string image = testsupport::ReadBytes(testsupport::BuildPath("src/stub/VarnelStub.exe"));
+  static const std::string image = testsupport::ReadBytes(StubPath());
   return image;
 }
 

@@ -1,14 +1,15 @@
-// The debug channel end to end (under wine64): std::cout of this process is
-// the debug device, and the debug viewer tool receives what it delivers.
+// The debug channel end to end (under wine64): the standard text output of
+// this process (DebugOut) is the debug device, and the debug viewer tool
+// receives what it delivers.
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <iostream>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "stub/VxDebug.h"
+#include "util/DebugOut.h"
 #include "util/FileIO.h"
 #include "util/Win.h"
 
@@ -73,9 +74,11 @@ std::vector<std::string> ReadPieces(const std::string& path) {
 
 TEST(DebugChannel, IsInstalledBeforeTheProgramStarts) {
   EXPECT_TRUE(VxDebug::DebugChannelInstalled());
-  EXPECT_NE(std::cout.rdbuf(), VxDebug::OriginalStdOut());
+  DebugOut::TDevice* const device = VxDebug::DebugDevice();
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(DebugOut::Device(), device);
   VxDebug::InstallDebugChannel();  // a second call changes nothing
-  EXPECT_NE(std::cout.rdbuf(), VxDebug::OriginalStdOut());
+  EXPECT_EQ(DebugOut::Device(), device);
 }
 
 TEST(DebugChannel, ALongLineReachesTheViewerInThreePieces) {
@@ -87,7 +90,7 @@ TEST(DebugChannel, ALongLineReachesTheViewerInThreePieces) {
 
   std::string line;
   for (int i = 0; i < 300; ++i) line += static_cast<char>('A' + i % 26);
-  std::cout << line << std::endl;
+  DebugOut::Line(line);
 
   std::vector<std::string> pieces;
   WaitUntil([&] { return (pieces = ReadPieces(output)).size() >= 3; }, 5000);
@@ -105,9 +108,9 @@ TEST(DebugChannel, WithoutAViewerTheTextIsDroppedAndNothingBreaks) {
   VxDebug::InstallDebugChannel();
   ASSERT_TRUE(WaitUntil([] { return ViewerWindow() == nullptr; }, 10000));
   const DWORD started = ::GetTickCount();
-  for (int i = 0; i < 20; ++i) std::cout << "nobody listens " << i << std::string(200, '.') << std::endl;
-  std::cout << "unfinished" << std::flush;
-  EXPECT_TRUE(std::cout.good());
+  for (int i = 0; i < 20; ++i) DebugOut::Line("nobody listens " + std::to_string(i) + std::string(200, '.'));
+  DebugOut::Write("unfinished");
+  DebugOut::Flush();
   EXPECT_LT(::GetTickCount() - started, 5000u);
 
   // A viewer started later sees only what is written from then on.
@@ -115,8 +118,9 @@ TEST(DebugChannel, WithoutAViewerTheTextIsDroppedAndNothingBreaks) {
   const std::string output = dir.File("viewer.txt");
   TViewer viewer(output);
   ASSERT_TRUE(viewer.Running());
-  std::cout << "after" << std::endl;
-  std::cout << "partial" << std::flush;
+  DebugOut::Line("after");
+  DebugOut::Write("partial");
+  DebugOut::Flush();
   std::vector<std::string> pieces;
   WaitUntil([&] { return (pieces = ReadPieces(output)).size() >= 2; }, 5000);
   EXPECT_EQ(pieces, (std::vector<std::string>{"after\r\n", "partial"}));
@@ -130,7 +134,9 @@ TEST(DebugChannel, TheViewerFileHoldsTheDebugLinesAsWritten) {
   ASSERT_TRUE(viewer.Running());
   const std::string expected = "first line\r\n" + std::string(200, 'x') + "\r\nthird\r\n";
   VxDebug::DebugLine("first line");
-  std::cout << std::string(200, 'x') << "\nthird" << std::endl;
+  DebugOut::Write(std::string(200, 'x'));
+  DebugOut::Write("\nthird");
+  DebugOut::Line("");
   std::string text;
   WaitUntil([&] { return (text = testsupport::ReadBytes(output)).size() >= expected.size(); }, 5000);
   EXPECT_EQ(text, expected);
