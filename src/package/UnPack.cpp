@@ -4,7 +4,7 @@
 #include <climits>
 #include <new>
 #include <string_view>
-#include <unordered_map>
+#include <map>
 
 #include "package/PackX.h"
 #include "package/ZLibOpen.h"
@@ -128,7 +128,7 @@ class TUnpackRun {
   std::string inflated_;  // one inflated entry, reused
   // Names written in this run (EntryNameKey) and whether their first entry
   // could be written; only such files take later entries of the same name.
-  std::unordered_map<std::string, bool> written_;
+  std::map<std::string, bool> written_;
 };
 
 TUnpackResult TUnpackRun::Run() {
@@ -378,9 +378,7 @@ TUnpackResult UnpackPackageGuarded(const TUnpackRequest& request, IUnpackHost& h
     result = UnpackPackage(request, host);
   } catch (const EZLibError& e) {
     why = std::string("Damaged package: ") + e.what();
-  } catch (const std::bad_alloc&) {
-    why = "Damaged package: out of memory while unpacking";
-  } catch (const std::length_error&) {
+  } catch (const std::exception&) {  // std::bad_alloc, or a length past what a string holds
     why = "Damaged package: out of memory while unpacking";
   }
   if (!why.empty()) {

@@ -1,7 +1,6 @@
 // Portable part of the self-deleting batch file: its name and its text.
 // The command processor reads the batch line by line while it runs and
 // expands "%" everywhere, so every path goes through BatchPath.
-#include <cstdio>
 #include <string>
 
 #include "util/Files.h"
@@ -45,11 +44,20 @@ std::string BatchPath(const std::string& path, const std::string& quote) {
   return q + DoublePercents(path) + q;
 }
 
+namespace {
+
+// Eight upper-case hex digits (printf would bring its whole formatter into the stub).
+std::string HexWord(uint32_t value) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text(8, '0');
+  for (int i = 7; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 15];
+  return text;
+}
+
+}  // namespace
+
 std::string SelfDeleteBatchName(uint32_t processId, uint32_t seed, uint32_t attempt) {
-  char name[40];
-  std::snprintf(name, sizeof(name), "_DEL_ME_%08X_%08X.BAT", static_cast<unsigned>(processId),
-                static_cast<unsigned>(seed + attempt));
-  return name;
+  return "_DEL_ME_" + HexWord(processId) + "_" + HexWord(seed + attempt) + ".BAT";
 }
 
 std::string DeleteMySelfScript(const TSelfDeleteScript& job) {
