@@ -17,11 +17,8 @@ namespace setuprun {
 
 constexpr int kRunMs = 60000;
 
-inline std::string TempPath() {
-  char path[MAX_PATH * 2] = {0};
-  ::GetTempPathA(sizeof(path), path);
-  return path;
-}
+using stubtest::NamesIn;
+using stubtest::TempPath;
 
 inline const std::string& EngineImage() {
   static const std::string image =
@@ -54,19 +51,6 @@ inline std::string TokenOf(const std::string& commandLine) {
   if (id == std::string::npos) return "";
   const size_t start = id + 7;
   return commandLine.substr(start, commandLine.find(' ', start) - start);
-}
-
-// Names in a folder, without "." and "..".
-inline std::vector<std::string> NamesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA fd;
-  TFindHandle find(::FindFirstFileA((dir + "\\*").c_str(), &fd));
-  if (!find.Valid()) return names;
-  do {
-    const std::string name = fd.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (::FindNextFileA(find.Get(), &fd));
-  return names;
 }
 
 inline const char* const kBoxClass = "VxMsgBox";

@@ -17,25 +17,6 @@ using testsupport::TScratchDir;
 
 namespace {
 
-std::string TempPath() {
-  char path[MAX_PATH * 2] = {0};
-  ::GetTempPathA(sizeof(path), path);
-  return path;
-}
-
-std::string WorkingDirOf(const std::string& exe) { return Stub::WorkingDirectoryName(TempPath(), FileDosDate(exe)); }
-
-// Answers the next message box of the stub (a setup run shows one for a
-// damaged or missing package) with OK; ended by its destructor.
-class TBoxAnswerer {
- public:
-  TBoxAnswerer()
-      : robot_(testsupport::BuildPath("tools/ui-robot/ui-robot.exe"), "--class VxMsgBox --timeout 60000 --press OK") {}
-
- private:
-  TProc robot_;
-};
-
 // A hidden top-level window of a class of our choice, in this process.
 class TClassWindow {
  public:

@@ -11,6 +11,8 @@
 #include "TestSupport.h"
 #include "package/PackWrite.h"
 #include "package/PackX.h"
+#include "stub/Stub.h"
+#include "util/FileIO.h"
 #include "util/Utils.h"
 #include "util/Win.h"
 
@@ -352,5 +354,41 @@ inline std::vector<std::string> VisibleTopWindowsOf(DWORD processId) {
   ::EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
   return search.classes;
 }
+
+// The temp folder of this process (with a trailing backslash).
+inline std::string TempPath() {
+  char path[MAX_PATH * 2] = {0};
+  ::GetTempPathA(sizeof(path), path);
+  return path;
+}
+
+// The first working-directory name a stub of this file takes.
+inline std::string WorkingDirOf(const std::string& exe) {
+  return Stub::WorkingDirectoryName(TempPath(), FileDosDate(exe));
+}
+
+// Names in a folder, without "." and "..".
+inline std::vector<std::string> NamesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA fd;
+  TFindHandle find(::FindFirstFileA((dir + "\\*").c_str(), &fd));
+  if (!find.Valid()) return names;
+  do {
+    const std::string name = fd.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (::FindNextFileA(find.Get(), &fd));
+  return names;
+}
+
+// Answers the stub's message boxes with OK while it lives (a setup run
+// shows one for a damaged or missing package).
+class TBoxAnswerer {
+ public:
+  TBoxAnswerer()
+      : robot_(testsupport::BuildPath("tools/ui-robot/ui-robot.exe"), "--class VxMsgBox --timeout 60000 --press OK") {}
+
+ private:
+  TProc robot_;
+};
 
 }  // namespace stubtest

@@ -15,37 +15,6 @@ using testsupport::TScratchDir;
 
 namespace {
 
-std::string TempPath() {
-  char path[MAX_PATH * 2] = {0};
-  ::GetTempPathA(sizeof(path), path);
-  return path;
-}
-
-std::string WorkingDirOf(const std::string& exe) { return Stub::WorkingDirectoryName(TempPath(), FileDosDate(exe)); }
-
-// Answers the stub's message boxes with OK while it lives (a Y_ copy without
-// its ".001" volume shows "Bad CRC!").
-class TBoxAnswerer {
- public:
-  TBoxAnswerer()
-      : robot_(testsupport::BuildPath("tools/ui-robot/ui-robot.exe"), "--class VxMsgBox --timeout 60000 --press OK") {}
-
- private:
-  TProc robot_;
-};
-
-std::vector<std::string> NamesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA fd;
-  TFindHandle find(::FindFirstFileA((dir + "\\*").c_str(), &fd));
-  if (!find.Valid()) return names;
-  do {
-    const std::string name = fd.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (::FindNextFileA(find.Get(), &fd));
-  return names;
-}
-
 class TempCopyTest : public ::testing::Test {
  protected:
   TScratchDir dir;
