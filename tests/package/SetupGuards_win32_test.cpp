@@ -217,15 +217,7 @@ TEST_F(SetupGuardsTest, SetupCutBeforeItsTrailerShowsBadCrcAndEndsWithTwo) {
     SCOPED_TRACE(cut);
     exe = dir.File("Cut" + std::to_string(cut) + ".exe");  // a fresh file each run
     testsupport::WriteBytes(exe, whole.substr(0, whole.size() - cut));
-    const std::string workDir = WorkDir();
-
-    ASSERT_TRUE(stub.Start(exe, "/hide"));
-    TProc robot(testsupport::BuildPath("tools/ui-robot/ui-robot.exe"),
-                "--class VxMsgBox --timeout 45000 --press OK --wait-gone");
-    EXPECT_EQ(robot.Wait(kRunMs), 0u) << "no error box to answer";
-    EXPECT_EQ(stub.Wait(kRunMs), ExitCodes::kDamagedPackage);
-    EXPECT_FALSE(Exists(log)) << "the engine was started";
-    EXPECT_FALSE(Exists(workDir));
+    ExpectDamagedRun();
     EXPECT_EQ(TempContents(), std::vector<std::string>{}) << "left in the temp folder";
   }
 }

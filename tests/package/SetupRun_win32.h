@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../stub/StubRun_win32.h"
+#include "stub/ExitCodes.h"
 #include "stub/Stub.h"
 #include "util/FileIO.h"
 
@@ -131,6 +132,19 @@ class SetupRunTest : public ::testing::Test {
   DWORD Run(const std::string& args) {
     EXPECT_TRUE(stub.Start(exe, args));
     return stub.Wait(kRunMs);
+  }
+
+  // Runs the setup hidden, answers its one error box ("Bad CRC!") and checks
+  // that it ended as a damaged package: no engine, no working folder.
+  void ExpectDamagedRun() {
+    const std::string workDir = WorkDir();
+    ASSERT_TRUE(stub.Start(exe, "/hide"));
+    stubtest::TProc robot(testsupport::BuildPath("tools/ui-robot/ui-robot.exe"),
+                          "--class VxMsgBox --timeout 45000 --press OK --wait-gone");
+    EXPECT_EQ(robot.Wait(kRunMs), 0u) << "no error box to answer";
+    EXPECT_EQ(stub.Wait(kRunMs), ExitCodes::kDamagedPackage);
+    EXPECT_FALSE(stubtest::Exists(log)) << "the engine was started";
+    EXPECT_FALSE(stubtest::Exists(workDir));
   }
 
   // Names in the test's temp folder (the stub's temp folder unless changed).

@@ -57,15 +57,8 @@ TEST_F(SetupRunTest, CorruptedPackageShowsBadCrcAndStartsNoEngine) {
   std::string bytes = w.Build();
   bytes[bytes.size() - PackFormat::kTrailerSize - 3] ^= 0x55;
   testsupport::WriteBytes(exe, bytes);
-  const std::string workDir = WorkDir();
 
-  ASSERT_TRUE(stub.Start(exe, "/hide"));
-  TProc robot(testsupport::BuildPath("tools/ui-robot/ui-robot.exe"),
-              "--class VxMsgBox --timeout 45000 --press OK --wait-gone");
-  EXPECT_EQ(robot.Wait(kRunMs), 0u) << "no error box to answer";
-  EXPECT_EQ(stub.Wait(kRunMs), ExitCodes::kDamagedPackage);
-  EXPECT_FALSE(Exists(log)) << "the engine was started";
-  EXPECT_FALSE(Exists(workDir));
+  ExpectDamagedRun();
 }
 
 TEST_F(SetupRunTest, RefusedTempSpaceQuestionEndsWithoutExtracting) {

@@ -74,15 +74,8 @@ TEST_F(StoredEntriesTest, DamageInsideAStoredFileEndsTheRunAsADamagedPackage) {
   std::string bytes = testsupport::ReadBytes(exe);
   bytes.replace(static_cast<size_t>(middle), 4, "\x01\x02\x03\x04");
   testsupport::WriteBytes(exe, bytes);
-  const std::string workDir = WorkDir();
 
-  ASSERT_TRUE(stub.Start(exe, "/hide"));
-  TProc robot(testsupport::BuildPath("tools/ui-robot/ui-robot.exe"),
-              "--class VxMsgBox --timeout 45000 --press OK --wait-gone");
-  EXPECT_EQ(robot.Wait(kRunMs), 0u) << "no error box to answer";
-  EXPECT_EQ(stub.Wait(kRunMs), ExitCodes::kDamagedPackage);
-  EXPECT_FALSE(Exists(log)) << "the engine was started";
-  EXPECT_FALSE(Exists(workDir));
+  ExpectDamagedRun();
 }
 
 }  // namespace

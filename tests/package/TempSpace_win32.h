@@ -27,12 +27,6 @@ inline constexpr int kBoxMs = 45000;
 inline constexpr DWORD kEngineExit = 7;
 inline constexpr size_t kBigSize = 3584 * 1024;  // well past the 2 MiB drive
 
-inline std::string EnvValue(const char* name) {
-  char buffer[MAX_PATH * 2] = {0};
-  const DWORD n = ::GetEnvironmentVariableA(name, buffer, sizeof(buffer));
-  return n > 0 && n < sizeof(buffer) ? buffer : "";
-}
-
 // Data that zlib cannot shrink, the same on every run.
 inline std::string Incompressible(size_t size) {
   std::string data(size, '\0');
@@ -46,26 +40,10 @@ inline std::string Incompressible(size_t size) {
   return data;
 }
 
-// Starts a Unix program through wine. Wine gives no exit code of a Unix
-// child, so the caller looks at the outcome from the Windows side.
-inline bool StartUnix(const std::string& commandLine) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info{};
-  std::string line = commandLine;
-  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return false;
-  if (info.hProcess) ::CloseHandle(info.hProcess);
-  if (info.hThread) ::CloseHandle(info.hThread);
-  return true;
-}
-
 inline bool IsFixed(char letter) {
   const std::string root = std::string(1, letter) + ":\\";
   return ::GetDriveTypeA(root.c_str()) == DRIVE_FIXED;
 }
-
-inline bool DriveD() { return ::GetDriveTypeA("D:\\") != DRIVE_NO_ROOT_DIR; }
 
 inline double FreeBytesOfD() {
   ULARGE_INTEGER free{}, total{}, totalFree{};
@@ -75,39 +53,9 @@ inline double FreeBytesOfD() {
 
 // Drive D: of the wine prefix mapped to the small drive while it lives.
 // Why() is empty when the mapping stands, else why the test cannot run.
-class TSmallDriveD {
+class TSmallDriveD : public TSmallDrive {
  public:
-  TSmallDriveD() {
-    const std::string unixDir = EnvValue("VARNEL_SMALL_DRIVE");
-    const std::string prefix = EnvValue("WINEPREFIX");
-    if (unixDir.empty()) {
-      why_ = "VARNEL_SMALL_DRIVE is not set (scripts/with-small-drive.sh mounts it as root)";
-    } else if (prefix.empty()) {
-      why_ = "WINEPREFIX is not set (not under wine)";
-    } else if (DriveD()) {
-      why_ = "drive D: is in use";
-    } else {
-      link_ = prefix + "/dosdevices/d:";
-      // -f: a link that a killed run left behind points nowhere and goes.
-      if (!StartUnix("/bin/ln -sfn \"" + unixDir + "\" \"" + link_ + "\"") || !WaitUntil(DriveD, 20000)) {
-        why_ = "drive D: could not be mapped to " + unixDir;
-        link_.clear();
-      }
-    }
-  }
-  ~TSmallDriveD() {
-    if (link_.empty()) return;
-    StartUnix("/bin/rm -f \"" + link_ + "\"");
-    WaitUntil([] { return !DriveD(); }, 20000);
-  }
-  TSmallDriveD(const TSmallDriveD&) = delete;
-  TSmallDriveD& operator=(const TSmallDriveD&) = delete;
-
-  const std::string& Why() const { return why_; }
-
- private:
-  std::string link_;
-  std::string why_;
+  TSmallDriveD() : TSmallDrive('D') {}
 };
 
 // A file named C:\TEMP while it lives: the probe of drive C then fails, so
