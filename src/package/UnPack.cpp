@@ -336,6 +336,10 @@ bool IsHostileEntryName(const std::string& name) {
   if (name[0] == '\\' || name[0] == '/') return true;
   // Drive letters and alternate data streams.
   if (name.find(':') != std::string::npos) return true;
+  // Control characters: Windows allows none in a name, and a NUL would cut
+  // the name short where the system reads it ("CONOUT$" + NUL + "x").
+  for (char c : name)
+    if (static_cast<unsigned char>(c) < 0x20) return true;
   size_t start = 0;
   for (;;) {
     const size_t sep = name.find_first_of("\\/", start);

@@ -60,8 +60,8 @@ TUnpackResult UnpackPackageGuarded(const TUnpackRequest& request, IUnpackHost& h
 // Entry names that would leave the destination or open a device: absolute
 // paths, drive letters, UNC and device prefixes, alternate data streams (any
 // ":"), ".." components (either separator, also with trailing dots or
-// blanks) and Windows device names in any component ("CON", "sub\\NUL.txt",
-// "COM1.", ...).
+// blanks), Windows device names in any component ("CON", "sub\\NUL.txt",
+// "COM1.", ...) and control characters (a NUL would cut the name short).
 bool IsHostileEntryName(const std::string& name);
 
 // What makes two entry names the same file within one run: separators of

@@ -76,6 +76,9 @@ TPackageWriter Writer() {
 
 TEST(UnPackNames, HostileAndHarmlessNames) {
   for (const char* name : kHostileNames) EXPECT_TRUE(IsHostileEntryName(name)) << name;
+  // Control characters, also a NUL that would cut "CONOUT$" + NUL + "x" short.
+  for (const std::string& name : {std::string("CONOUT$\0x", 9), std::string("a\tb.txt"), std::string("sub\x1F\\c")})
+    EXPECT_TRUE(IsHostileEntryName(name)) << name;
   for (const char* name : kHarmlessNames) EXPECT_FALSE(IsHostileEntryName(name)) << name;
 }
 
@@ -176,7 +179,9 @@ TEST_F(THostileFixture, BadAgentNameWritesNoCopy) {
   TPackageWriter w = Writer();
   w.AddFile("a.txt", 0, "a");
   WriteBytes(setup, w.Build());
-  for (const char* agent : {"..", "evil:stream", "C:", "CON", "nul.exe", "COM1.exe"}) {
+  const std::string withNul("CONOUT$\0.exe", 12);  // the system would stop reading at the NUL
+  for (const std::string& agent : {std::string(".."), std::string("evil:stream"), std::string("C:"), std::string("CON"),
+                                   std::string("nul.exe"), std::string("COM1.exe"), withNul}) {
     TUnpackRequest request = MakeRequest(setup, dest);
     request.agentName = agent;
     EXPECT_TRUE(UnpackPackage(request, host).ok) << agent;
