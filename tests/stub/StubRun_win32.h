@@ -4,6 +4,9 @@
 // windows.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -168,6 +171,23 @@ inline bool AnyRunningNamed(const std::string& exeName) {
     if (SameText(entry.szExeFile, exeName)) return true;
   return false;
 }
+
+// At the end of a test executable: self-deleting batches that the stubs of
+// its tests started get the time they are given to finish (they give up after
+// about a minute); one still running then is ended and named on stderr. Wine's
+// command processor started by the i686 stub has been seen to stay after its
+// batch deleted itself, and it holds the test's output open, so the test
+// runner would wait for it until its time-out.
+class TLeftoverBatches : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    if (WaitUntil([] { return !AnyRunningNamed("cmd.exe"); }, 90000)) return;
+    const int ended = KillAllNamed("cmd.exe");
+    std::fprintf(stderr, "note: %d command processor(s) of self-deleting batches still ran after 90 s and were ended\n",
+                 ended);
+  }
+};
+inline ::testing::Environment* const kLeftoverBatches = ::testing::AddGlobalTestEnvironment(new TLeftoverBatches);
 
 // Points TMP and TEMP of this process, and so of every program it starts, at
 // a folder of the test.
