@@ -86,8 +86,6 @@ struct TSelfDeleteScript {
 // The batch file's text; empty when a path cannot be written into a batch
 // line safely.
 std::string DeleteMySelfScript(const TSelfDeleteScript& script);
-std::string DeleteMySelfScript(const std::string& bat, const std::string& exe, const std::string& dir,
-                               bool removeFolder, const std::string& quote);
 // A path as an argument of a batch line: every "%" doubled (the command
 // processor expands it even between quotes), enclosed in quote; with an empty
 // quote a path that holds a blank or a character the command processor acts

@@ -88,15 +88,5 @@ std::string DeleteMySelfScript(const TSelfDeleteScript& job) {
   return script;
 }
 
-std::string DeleteMySelfScript(const std::string& bat, const std::string& exe, const std::string& dir,
-                               bool removeFolder, const std::string& quote) {
-  TSelfDeleteScript job;
-  job.bat = bat;
-  job.exe = exe;
-  job.dir = dir;
-  job.removeFolder = removeFolder;
-  job.quote = quote;
-  return DeleteMySelfScript(job);
-}
 
 }  // namespace Files

@@ -22,16 +22,9 @@ using testsupport::ReadBytes;
 using testsupport::TScratchDir;
 using testsupport::WriteBytes;
 
-namespace {
+using testsupport::NoiseBytes;
 
-std::string NoiseBytes(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  for (char& c : s) {
-    seed = seed * 1664525u + 1013904223u;
-    c = static_cast<char>(seed >> 24);
-  }
-  return s;
-}
+namespace {
 
 struct TSafety : ::testing::Test {
   TScratchDir dir;

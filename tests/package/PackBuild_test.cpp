@@ -25,20 +25,12 @@ using testsupport::ReadBytes;
 using testsupport::TScratchDir;
 using testsupport::WriteBytes;
 
+using testsupport::NoiseBytes;
+
 namespace {
 
 constexpr int32_t kDate1 = 1248086749;  // 4 March 2017, 09:22:58
 const int32_t kDate2 = PackWrite::DosDateTime(2026, 12, 5, 17, 45, 30);
-
-// Bytes that zlib cannot shrink.
-std::string NoiseBytes(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  for (char& c : s) {
-    seed = seed * 1664525u + 1013904223u;
-    c = static_cast<char>(seed >> 24);
-  }
-  return s;
-}
 
 std::string TextBytes(size_t n) {
   std::string s;

@@ -20,10 +20,6 @@ using testsupport::WriteBytes;
 
 namespace {
 
-std::string Entry(const std::string& name, const std::string& data) {
-  return PackWrite::EntryBlock(PackWrite::EntryText(name, 0, data), 6);
-}
-
 struct TFirstEntryFixture : ::testing::Test {
   TScratchDir dir;
   std::string setup = dir.File("setup.exe");

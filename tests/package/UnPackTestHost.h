@@ -9,7 +9,13 @@
 #include <utility>
 #include <vector>
 
+#include "package/PackWrite.h"
 #include "package/UnPack.h"
+
+// One compressed file entry (level 6, no date).
+inline std::string Entry(const std::string& name, const std::string& data) {
+  return PackWrite::EntryBlock(PackWrite::EntryText(name, 0, data), 6);
+}
 
 struct TPrompt {
   std::string text, caption, buttons;

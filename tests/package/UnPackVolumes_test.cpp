@@ -16,10 +16,6 @@ using testsupport::WriteBytes;
 
 namespace {
 
-std::string Entry(const std::string& name, const std::string& data) {
-  return PackWrite::EntryBlock(PackWrite::EntryText(name, 0, data), 6);
-}
-
 // Volume 1: Engine.exe, v1.txt twice. Volume 2: three entries (a later volume
 // has no information blocks). Volume 3: v3.txt and more of v1.txt.
 std::vector<std::string> ThreeVolumes() {

@@ -71,4 +71,13 @@ std::string FakeStubImage(size_t size) {
   return image;
 }
 
+std::string NoiseBytes(size_t n, uint32_t seed) {
+  std::string s(n, '\0');
+  for (char& c : s) {
+    seed = seed * 1664525u + 1013904223u;
+    c = static_cast<char>(seed >> 24);
+  }
+  return s;
+}
+
 }  // namespace testsupport

@@ -1,6 +1,7 @@
 // Helpers shared by the tests: scratch folders, files, and paths into the build tree.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace testsupport {
@@ -31,5 +32,8 @@ std::string SourcePath(const std::string& relative);
 // A small image with "MZ" at 0 and "PE" at 256 and nothing else of a real
 // program: enough for the package reader.
 std::string FakeStubImage(size_t size = 1024);
+
+// Bytes that zlib cannot shrink, the same for the same seed.
+std::string NoiseBytes(size_t n, uint32_t seed);
 
 }  // namespace testsupport

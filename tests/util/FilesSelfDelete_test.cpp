@@ -65,7 +65,9 @@ TEST(DeleteMySelfScript, ShortPathsGoUnquoted) {
 }
 
 TEST(DeleteMySelfScript, WithoutASystemFolderTheBatchStaysWhereItStartsAndFindsPingByName) {
-  const std::string script = Files::DeleteMySelfScript("C:\\T\\b.BAT", "C:\\P\\Y_s.exe", "C:\\P", true, "\"");
+  auto job = Job("C:\\T\\b.BAT", "C:\\P\\Y_s.exe", "C:\\P", true);
+  job.systemDir.clear();
+  const std::string script = Files::DeleteMySelfScript(job);
   EXPECT_EQ(script.find("CD "), std::string::npos);
   EXPECT_NE(script.find("\r\n\"PING.EXE\" -n 2 127.0.0.1 >NUL\r\n"), std::string::npos);
   EXPECT_NE(script.find("\r\nIF %VARNEL_TRIES% GEQ 60 GOTO DONE\r\n"), std::string::npos);
