@@ -21,10 +21,12 @@ class TTransferSource {
 };
 
 struct TTransferHooks {
-  std::function<void(int ms)> pump;                   // before each read (0 = pending only)
+  std::function<void(int ms)> pump;                   // before each read (0 = pending only), between attempts
   std::function<bool()> aborted;                      // the download abort flag
   std::function<bool()> cancelled;                    // the progress bar's cancel flag
-  std::function<void(int64_t count)> startBar;        // bar started at position 1 with count steps
+  std::function<void()> show;                         // once, before the first body is read
+  // Bar (re)started at `position` (1 for an empty body) with count steps.
+  std::function<void(int64_t count, int64_t position)> startBar;
   std::function<void(const std::string& text)> step;  // one bar step with the progress text
   TMsClock clock;                                     // for the rate text (default: system counter)
 };
@@ -32,7 +34,8 @@ struct TTransferHooks {
 struct TTransferRequest {
   std::string name;  // UrlDisplayName of the URL
   int status = 200;  // HTTP status of the response
-  int64_t size = http::kUnknownLength;
+  int64_t size = http::kUnknownLength;  // of the whole body
+  int64_t offset = 0;  // bytes of the body the sink holds already (a continued body)
 };
 
 // Result of RunTransfer: the error text ("" on success) and what the loop saw.
@@ -46,3 +49,13 @@ struct TTransferResult {
 // replaces a file target (MayReplaceTarget); otherwise the target is untouched.
 TTransferResult RunTransfer(TTransferSource& source, TDownloadSink& sink,
                             const TTransferRequest& request, const TTransferHooks& hooks);
+
+// The read loop alone: appends the rest of one answer's body (from
+// request.offset on) to a sink that is ready for it, and tells what it saw.
+// received counts the offset too; fileSize is left to the caller.
+http::TTransferEnd ReadBody(TTransferSource& source, TDownloadSink& sink, const TTransferRequest& request,
+                            const TTransferHooks& hooks);
+
+// Ends a transfer: the error text, and the target replaced when the body is
+// complete.
+TTransferResult FinishTransfer(TDownloadSink& sink, http::TTransferEnd end);

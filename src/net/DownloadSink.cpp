@@ -8,6 +8,7 @@
 #include "net/HttpDecisions.h"
 #include "util/Files.h"
 #include "util/PathText.h"
+#include "util/Utils.h"
 
 // --- Memory --------------------------------------------------------------------
 
@@ -45,12 +46,20 @@ bool TMemorySink::Append(const char* data, int64_t count) {
 
 // --- File ------------------------------------------------------------------------
 
-void DeleteTempLeftOvers(const std::string& target) {
+std::vector<std::string> TempLeftOvers(const std::string& target) {
   const std::string name = FileNamePart(target);
   const std::string dir = target.substr(0, target.size() - name.size());
+  std::vector<std::string> found;
   for (const auto& entry : Files::platform::ListDir(dir.empty() ? "." : dir)) {
     const std::string path = dir + entry.name;
-    if (!entry.isDir && !entry.isLink && http::IsTempLeftOver(target, path)) RemoveFile(path);
+    if (!entry.isDir && !entry.isLink && http::IsTempLeftOver(target, path)) found.push_back(path);
+  }
+  return found;
+}
+
+void DeleteTempLeftOvers(const std::string& target, const std::string& keep) {
+  for (const std::string& path : TempLeftOvers(target)) {
+    if (!SameText(path, keep)) RemoveFile(path);
   }
 }
 
@@ -83,6 +92,38 @@ bool TFileSink::Append(const char* data, int64_t count) {
 int64_t TFileSink::Held() {
   if (file_.IsOpen()) return file_.Size();
   return Files::FileSizeByName(temp_);
+}
+
+bool TFileSink::Restart(int64_t size, int32_t dosStamp) {
+  file_.Close();
+  temp_ = http::TempFileName(target_, size, dosStamp);
+  return Begin(size);
+}
+
+bool TFileSink::Continue(const std::string& tempPath) {
+  fault_ = Fault::None;
+  if (file_.IsOpen() && SameText(tempPath, temp_)) return true;
+  file_.Close();
+  temp_ = tempPath;
+  DeleteTempLeftOvers(target_, temp_);
+  if (!file_.Open(temp_, TFile::Mode::Append)) {
+    fault_ = Fault::Write;
+    return false;
+  }
+  return true;
+}
+
+std::string TFileSink::LeftOver(int64_t& held) {
+  held = 0;
+  std::string best;
+  for (const std::string& path : TempLeftOvers(target_)) {
+    const int64_t size = Files::FileSizeByName(path);
+    if (size > held) {
+      held = size;
+      best = path;
+    }
+  }
+  return best;
 }
 
 bool TFileSink::Finish(bool complete) {

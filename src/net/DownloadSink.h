@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "util/FileIO.h"
 
@@ -19,6 +20,18 @@ class TDownloadSink {
   virtual bool Append(const char* data, int64_t count) = 0;
   // Bytes held so far.
   virtual int64_t Held() = 0;
+  // Begins the body anew for an answer of `size` bytes with the Last-Modified
+  // `dosStamp` (a file target takes the temporary name these give).
+  virtual bool Restart(int64_t size, int32_t) { return Begin(size); }
+  // Goes on appending to the partial body in tempPath (a file target only;
+  // a body in memory is never continued).
+  virtual bool Continue(const std::string&) { return false; }
+  // The partial body that an earlier call left behind: the largest temporary
+  // file of the target that holds any byte ("" when none or for memory).
+  virtual std::string LeftOver(int64_t& held) {
+    held = 0;
+    return {};
+  }
   // Ends the transfer; with `complete` a file target is replaced. False when
   // a complete body could not be delivered.
   virtual bool Finish(bool complete) = 0;
@@ -53,7 +66,8 @@ class TMemorySink : public TDownloadSink {
 // The body in a temporary file beside the target (TempFileName); the target
 // is replaced only by a complete temporary file. Begin deletes the temporary
 // files of earlier attempts on the same target (IsTempLeftOver) and nothing
-// else. An incomplete temporary file stays until the next attempt.
+// else; Continue keeps the one it goes on with. An incomplete temporary file
+// stays until the next attempt.
 class TFileSink : public TDownloadSink {
  public:
   TFileSink(std::string target, int64_t size, int32_t dosStamp);
@@ -61,6 +75,9 @@ class TFileSink : public TDownloadSink {
   bool Begin(int64_t size) override;
   bool Append(const char* data, int64_t count) override;
   int64_t Held() override;
+  bool Restart(int64_t size, int32_t dosStamp) override;
+  bool Continue(const std::string& tempPath) override;
+  std::string LeftOver(int64_t& held) override;
   bool Finish(bool complete) override;
   bool ToFile() const override { return true; }
   std::string TempPath() const override { return temp_; }
@@ -72,5 +89,8 @@ class TFileSink : public TDownloadSink {
   TFile file_;
 };
 
-// Deletes the temporary files that earlier downloads into target left behind.
-void DeleteTempLeftOvers(const std::string& target);
+// Deletes the temporary files that earlier downloads into target left behind,
+// all but `keep` (any case).
+void DeleteTempLeftOvers(const std::string& target, const std::string& keep = "");
+// The temporary files of earlier downloads into target.
+std::vector<std::string> TempLeftOvers(const std::string& target);

@@ -93,6 +93,7 @@ struct TTransferEnd {
   bool writeFailed = false;  // the temporary file took fewer bytes than read
   std::string tempPath;
   bool aborted = false;    // the download abort flag
+  bool cancelled = false;  // the progress bar's cancel flag
   bool overCap = false;    // the memory cap stopped the loop
 };
 

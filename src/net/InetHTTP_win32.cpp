@@ -4,9 +4,12 @@
 
 #include <wininet.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "net/DownloadLoop.h"
+#include "net/DownloadRun.h"
 #include "net/DownloadSink.h"
 #include "net/HttpDecisions.h"
 #include "stub/StubState.h"
@@ -71,9 +74,11 @@ HINTERNET OpenSession(const char* agent) {
   return open ? open(agent, INTERNET_OPEN_TYPE_PRECONFIG, "", nullptr, 0) : nullptr;
 }
 
-HINTERNET OpenUrl(HINTERNET session, const std::string& url, DWORD flags) {
+HINTERNET OpenUrl(HINTERNET session, const std::string& url, DWORD flags, const std::string& headers = "") {
   auto openUrl = Bound<TOpenUrl>(kOpenUrl);
-  return openUrl ? openUrl(session, url.c_str(), nullptr, 0, flags, 0) : nullptr;
+  if (!openUrl) return nullptr;
+  return openUrl(session, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
+                 headers.empty() ? 0 : static_cast<DWORD>(-1), flags, 0);
 }
 
 // A header as text ("" when missing).
@@ -158,7 +163,7 @@ class TInetSource : public TTransferSource {
   HINTERNET request_;
 };
 
-TTransferHooks Hooks(TProgBar* bar) {
+TTransferHooks Hooks(HWND window, TProgBar* bar, const std::string& name) {
   TTransferHooks hooks;
   hooks.pump = [](int ms) {
     if (ms > 0) {
@@ -168,10 +173,15 @@ TTransferHooks Hooks(TProgBar* bar) {
     }
   };
   hooks.aborted = [] { return Stub::DownloadAbort(); };
+  hooks.show = [window, bar, name] {
+    if (reinterpret_cast<uintptr_t>(window) > 10) ::ShowWindow(window, SW_SHOW);
+    if (bar != nullptr) bar->Message(name);
+  };
   if (bar != nullptr) {
     hooks.cancelled = [bar] { return bar->Cancelled(); };
-    hooks.startBar = [bar](int64_t count) {
-      bar->Position(1, static_cast<int32_t>(std::min<int64_t>(count, http::kBarMaximum)));
+    hooks.startBar = [bar](int64_t count, int64_t position) {
+      const int64_t maximum = std::min<int64_t>(count, http::kBarMaximum);
+      bar->Position(static_cast<int32_t>(std::min(position, maximum)), static_cast<int32_t>(maximum));
     };
     hooks.step = [bar](const std::string& text) { bar->Text(text); };
   }
@@ -182,32 +192,51 @@ int StatusCode(HINTERNET request) {
   return static_cast<int>(TextToInt64(QueryText(request, HTTP_QUERY_STATUS_CODE), 0));
 }
 
-// The transfer on an open request; error text and data.
-TInetDownload Transfer(HWND window, HINTERNET request, const std::string& url, const std::string& target,
+// The requests of one download on one session.
+class TInetOpener : public TRequestOpener {
+ public:
+  TInetOpener(HINTERNET session, std::string url) : session_(session), url_(std::move(url)) {}
+  ~TInetOpener() override { Close(); }
+
+  bool Open(int64_t from, http::TAnswer& answer) override {
+    Close();
+    request_ = OpenUrl(session_, url_, INTERNET_FLAG_RELOAD, http::RangeHeader(from));
+    if (request_ == nullptr) return false;
+    answer.status = StatusCode(request_);
+    answer.statusText = QueryText(request_, HTTP_QUERY_STATUS_TEXT);
+    answer.length = ContentLength(request_);
+    answer.stamp = LastModified(request_);
+    answer.contentRange = QueryText(request_, HTTP_QUERY_CONTENT_RANGE);
+    source_ = TInetSource(request_);
+    return true;
+  }
+  TTransferSource& Body() override { return source_; }
+  void Close() override {
+    CloseInet(request_);
+    request_ = nullptr;
+  }
+
+ private:
+  HINTERNET session_;
+  std::string url_;
+  HINTERNET request_ = nullptr;
+  TInetSource source_{nullptr};
+};
+
+// The download on an open session; error text and data.
+TInetDownload Transfer(HWND window, HINTERNET session, const std::string& url, const std::string& target,
                        TProgBar* bar) {
   TInetDownload result;
-  const std::string name = http::UrlDisplayName(url);
-  const int64_t size = ContentLength(request);
-  const int32_t stamp = LastModified(request);
-  const int status = StatusCode(request);
-  result.error = http::ResponseErrorText(url, !target.empty(), status,
-                                         QueryText(request, HTTP_QUERY_STATUS_TEXT), size);
-  if (!result.error.empty()) return result;
-
-  if (reinterpret_cast<uintptr_t>(window) > 10) ::ShowWindow(window, SW_SHOW);
-  if (bar != nullptr) bar->Message(name);
-  TTransferRequest transfer;
-  transfer.name = name;
-  transfer.status = status;
-  transfer.size = size;
-  TInetSource source(request);
+  TInetOpener opener(session, url);
+  const TTransferHooks hooks = Hooks(window, bar, http::UrlDisplayName(url));
   if (target.empty()) {
     TMemorySink sink(http::kMemoryCap);
-    result.error = RunTransfer(source, sink, transfer, Hooks(bar)).error;
+    result.error = RunDownload(opener, sink, url, hooks).error;
     result.data = sink.TakeData();
   } else {
-    TFileSink sink(target, size, stamp);
-    result.error = RunTransfer(source, sink, transfer, Hooks(bar)).error;
+    // The temporary name follows from the first answer (TFileSink::Restart).
+    TFileSink sink(target, http::kUnknownLength, 0);
+    result.error = RunDownload(opener, sink, url, hooks).error;
   }
   return result;
 }
@@ -246,13 +275,7 @@ TInetDownload HTTP_DownloadFile_Incremental(uintptr_t window, const std::string&
     result.error = http::InitErrorText();
   } else {
     SetTimeOuts(session);
-    HINTERNET request = OpenUrl(session, requestUrl, INTERNET_FLAG_RELOAD);
-    if (request == nullptr) {
-      result.error = http::OpenErrorText(requestUrl);
-    } else {
-      result = Transfer(reinterpret_cast<HWND>(window), request, requestUrl, target, bar);
-      CloseInet(request);
-    }
+    result = Transfer(reinterpret_cast<HWND>(window), session, requestUrl, target, bar);
     CloseInet(session);
   }
   if (!result.error.empty()) {

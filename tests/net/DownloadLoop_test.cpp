@@ -64,7 +64,7 @@ struct TRecorder {
     hooks.pump = [this](int ms) { pumps.push_back(ms); };
     hooks.aborted = [this] { return abortAfter >= 0 && static_cast<int>(pumps.size()) >= abortAfter; };
     hooks.cancelled = [this] { return cancelAfter >= 0 && static_cast<int>(pumps.size()) >= cancelAfter; };
-    hooks.startBar = [this](int64_t count) { barCount = count; };
+    hooks.startBar = [this](int64_t count, int64_t) { barCount = count; };
     hooks.step = [this](const std::string& text) { steps.push_back(text); };
     hooks.clock = [] { return int64_t{1000}; };  // no time passes: no speed in the texts
     return hooks;
