@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "util/SysInfo.h"
+
 namespace {
 
 constexpr int64_t kKbDisplayFrom = 102400;  // strictly above: KB display
@@ -33,7 +35,9 @@ http::TTransferEnd ReadBody(TTransferSource& source, TDownloadSink& sink, const 
                             const TTransferHooks& hooks) {
   http::TTransferEnd end = EndFor(sink, request);
   const int64_t size = request.size;
-  const int64_t chunk = http::ChunkSize(size);
+  const int64_t chunk = http::ChunkSize(size);  // the largest read
+  int64_t ask = http::FirstReadSize(size);
+  const TMsClock clock = hooks.clock ? hooks.clock : TMsClock(MsCounter);
   const int waitMs = http::PumpWaitMs(size);
   const http::TBarPlan bar = http::PlanBar(size, chunk);
   // An unknown size counts as the largest for the display units.
@@ -54,12 +58,14 @@ http::TTransferEnd ReadBody(TTransferSource& source, TDownloadSink& sink, const 
     if (hooks.pump) hooks.pump(waitMs);
     got = 0;
     std::string reason;
-    if (!source.Read(buffer.data(), chunk, got, reason)) {
+    const int64_t started = clock();
+    if (!source.Read(buffer.data(), ask, got, reason)) {
       end.readFailed = true;
       end.readReason = reason;
       break;
     }
-    got = std::clamp<int64_t>(got, 0, chunk);
+    got = std::clamp<int64_t>(got, 0, ask);
+    ask = http::NextReadSize(size, ask, got, clock() - started);
     const int64_t before = end.received;
     end.received += got;
     if (!sink.Append(buffer.data(), got)) {

@@ -36,6 +36,19 @@ int64_t ChunkSize(int64_t size) {
 
 int PumpWaitMs(int64_t size) { return size >= 0 && size <= kTenStepLimit ? 2 : 0; }
 
+int64_t FirstReadSize(int64_t size) {
+  const int64_t most = ChunkSize(size);
+  return most < kLargeChunk ? most : kLargeStart;
+}
+
+int64_t NextReadSize(int64_t size, int64_t asked, int64_t got, int64_t elapsedMs) {
+  const int64_t most = ChunkSize(size);
+  if (most < kLargeChunk) return most;
+  if (elapsedMs > kSlowReadMs) return std::max(asked / 2, kSmallChunkMax);
+  if (got >= asked && elapsedMs < kFastReadMs) return std::min(asked * 2, most);
+  return std::clamp(asked, kSmallChunkMax, most);
+}
+
 namespace {
 int64_t CeilDiv(int64_t a, int64_t b) { return a <= 0 ? 0 : (a - 1) / b + 1; }
 }  // namespace

@@ -38,6 +38,18 @@ int64_t ChunkSize(int64_t size);
 // Pumping wait before each read in ms (0 = dispatch pending messages only).
 int PumpWaitMs(int64_t size);
 
+// Large and unknown sizes: a read blocks until its buffer is full or the body
+// ends, so the size asked for follows the line's speed. It starts at
+// kLargeStart, doubles up to ChunkSize after a full read that took less than
+// kFastReadMs and halves down to kSmallChunkMax after one that took more than
+// kSlowReadMs; the window is pumped between reads at least that often on a
+// slow line. Sizes under kLargeFileFrom always ask for ChunkSize.
+constexpr int64_t kLargeStart = 65536;
+constexpr int64_t kFastReadMs = 50;
+constexpr int64_t kSlowReadMs = 200;
+int64_t FirstReadSize(int64_t size);
+int64_t NextReadSize(int64_t size, int64_t asked, int64_t got, int64_t elapsedMs);
+
 // The main bar: started at position 1 with `count` steps, one step per
 // `stepBytes` received (rounded up). An unknown size gives count 0: the bar
 // stays empty and only the activity bar moves.

@@ -169,10 +169,38 @@ TEST(DownloadLoop, LargeFileReadsAMebibyteWithoutWaiting) {
   const TTransferResult result = RunTransfer(source, sink, Request(size), rec.Hooks());
   EXPECT_EQ(result.error, "");
   EXPECT_EQ(ReadBytes(target), body);
-  EXPECT_EQ(source.asked.front(), http::kLargeChunk);
+  // a fast line: the reads grow to a mebibyte within a few calls
+  ASSERT_GE(source.asked.size(), 6u);
+  EXPECT_EQ(source.asked.front(), http::kLargeStart);
+  EXPECT_EQ(source.asked[4], http::kLargeChunk);
+  EXPECT_EQ(*std::max_element(source.asked.begin(), source.asked.end()), http::kLargeChunk);
+  EXPECT_LE(source.asked.size(), 16u);
   EXPECT_TRUE(std::all_of(rec.pumps.begin(), rec.pumps.end(), [](int ms) { return ms == 0; }));
   EXPECT_EQ(rec.barCount, 12);
   EXPECT_EQ(rec.steps.back(), "10.0/10.0 MB");
+}
+
+TEST(DownloadLoop, ASlowLineGetsSmallReadsSoThatTheWindowIsPumped) {
+  // Every read takes a second: the reads shrink to the smallest size and the
+  // window is pumped between them.
+  TScratchDir dir;
+  const std::string target = dir.File("Big.bin");
+  const int64_t size = http::kLargeFileFrom + 4096;
+  const std::string body = Pattern(static_cast<size_t>(size));
+  TFakeSource source(body);
+  TFileSink sink(target, size, 0);
+  TRecorder rec;
+  TTransferHooks hooks = rec.Hooks();
+  int64_t now = 0;
+  hooks.clock = [&now] { return now += 500; };
+  const TTransferResult result = RunTransfer(source, sink, Request(size), hooks);
+  EXPECT_EQ(result.error, "");
+  EXPECT_EQ(ReadBytes(target), body);
+  ASSERT_GE(source.asked.size(), 5u);
+  EXPECT_EQ(source.asked[0], http::kLargeStart);
+  EXPECT_EQ(source.asked[4], http::kSmallChunkMax);
+  EXPECT_EQ(*std::max_element(source.asked.begin(), source.asked.end()), http::kLargeStart);
+  EXPECT_EQ(rec.pumps.size(), source.asked.size());
 }
 
 TEST(DownloadLoop, BadEndingsLeaveTheTargetAlone) {

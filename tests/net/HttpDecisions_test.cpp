@@ -82,6 +82,34 @@ TEST(HttpChunks, ChunkRuleAndBarPlan) {
   }
 }
 
+TEST(HttpChunks, LargeReadsFollowTheLineSpeed) {
+  const int64_t big = 256 * 1048576LL;
+  EXPECT_EQ(FirstReadSize(big), kLargeStart);
+  EXPECT_EQ(FirstReadSize(kUnknownLength), kLargeStart);
+  EXPECT_EQ(FirstReadSize(50), 5);
+  EXPECT_EQ(FirstReadSize(kLargeFileFrom), kSmallChunkMax);
+  struct Case {
+    int64_t size, asked, got, elapsedMs, next;
+  } cases[] = {
+      {big, kLargeStart, kLargeStart, 10, 2 * kLargeStart},         // fast: double
+      {big, kLargeChunk / 2, kLargeChunk / 2, 0, kLargeChunk},
+      {big, kLargeChunk, kLargeChunk, 0, kLargeChunk},              // never beyond 1 MiB
+      {kUnknownLength, kLargeStart, kLargeStart, 49, 2 * kLargeStart},
+      {big, kLargeStart, kLargeStart, 50, kLargeStart},             // neither fast nor slow
+      {big, kLargeStart, kLargeStart, 200, kLargeStart},
+      {big, kLargeStart, 1000, 10, kLargeStart},                    // a short read: the end is near
+      {big, kLargeChunk, kLargeChunk, 201, kLargeChunk / 2},        // slow: halve
+      {big, 16384, 16384, 5000, kSmallChunkMax},
+      {big, kSmallChunkMax, kSmallChunkMax, 5000, kSmallChunkMax},  // never below 8 KiB
+      {kLargeFileFrom, 8192, 8192, 0, 8192},                        // the chunk rule stays
+      {50, 5, 5, 5000, 5},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(NextReadSize(c.size, c.asked, c.got, c.elapsedMs), c.next)
+        << c.size << " " << c.asked << " " << c.got << " " << c.elapsedMs;
+  }
+}
+
 TEST(HttpChunks, BarMaximumStaysSixteenBit) {
   for (int64_t size : {200LL * 1024 * 1048576, 1LL << 40}) {
     const TBarPlan plan = PlanBar(size, ChunkSize(size));
