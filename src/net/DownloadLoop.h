@@ -28,6 +28,7 @@ struct TTransferHooks {
   // Bar (re)started at `position` (1 for an empty body) with count steps.
   std::function<void(int64_t count, int64_t position)> startBar;
   std::function<void(const std::string& text)> step;  // one bar step with the progress text
+  std::function<void(const std::string& line)> trace; // a debug line (retries)
   TMsClock clock;                                     // for the rate text (default: system counter)
 };
 

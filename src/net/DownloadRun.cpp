@@ -2,9 +2,15 @@
 
 #include <utility>
 
+#include "util/Utils.h"
+
 namespace {
 
 bool Flag(const std::function<bool()>& f) { return f && f(); }
+
+void Trace(const TTransferHooks& hooks, const std::string& line) {
+  if (hooks.trace) hooks.trace(line);
+}
 
 // The request ended before the body began: the error, the sink left as it is.
 TTransferResult Failed(TDownloadSink& sink, std::string error) {
@@ -49,6 +55,7 @@ TTransferResult RunDownload(TRequestOpener& opener, TDownloadSink& sink, const s
       opener.Close();
       if (!state.begun || state.failures >= http::kRetries) return Failed(sink, http::OpenErrorText(url));
       ++state.failures;
+      Trace(hooks, "HTTP_DownloadFile_Incremental: no answer, retry " + IntToText(state.failures));
       if (hooks.pump) hooks.pump(http::kRetryWaitMs);
       if (Flag(hooks.aborted)) return Failed(sink, http::AbortedText());
       continue;
@@ -64,6 +71,8 @@ TTransferResult RunDownload(TRequestOpener& opener, TDownloadSink& sink, const s
       request.size = range.total;
     } else if (from > 0 && (answer.status == http::kPartialStatus || !http::IsSuccessStatus(answer.status))) {
       // Another file, another length, a refused range: ask for the whole body.
+      Trace(hooks, "HTTP_DownloadFile_Incremental: no continuation (status " + IntToText(answer.status) +
+                       "), starting over");
       opener.Close();
       state.plainNext = true;
       continue;
@@ -99,6 +108,8 @@ TTransferResult RunDownload(TRequestOpener& opener, TDownloadSink& sink, const s
 
     if (!http::ShouldRetry(end, state.failures)) return FinishTransfer(sink, std::move(end));
     ++state.failures;
+    Trace(hooks, "HTTP_DownloadFile_Incremental: " + IntToText(end.received) + " bytes received, retry " +
+                     IntToText(state.failures));
     if (hooks.pump) hooks.pump(http::kRetryWaitMs);
     if (Flag(hooks.aborted)) {
       end.aborted = true;

@@ -173,6 +173,7 @@ TTransferHooks Hooks(HWND window, TProgBar* bar, const std::string& name) {
     }
   };
   hooks.aborted = [] { return Stub::DownloadAbort(); };
+  hooks.trace = [](const std::string& line) { VxDebug::DebugLine(line); };
   hooks.show = [window, bar, name] {
     if (reinterpret_cast<uintptr_t>(window) > 10) ::ShowWindow(window, SW_SHOW);
     if (bar != nullptr) bar->Message(name);
