@@ -97,7 +97,8 @@ TTransferResult RunDownload(TRequestOpener& opener, TDownloadSink& sink, const s
     if (!ready) {
       end.name = request.name;
       end.toFile = sink.ToFile();
-      end.writeFailed = true;
+      end.overCap = sink.LastFault() == TDownloadSink::Fault::MemoryCap;
+      end.writeFailed = !end.overCap;
     } else {
       if (!shown && hooks.show) hooks.show();
       shown = true;
