@@ -21,7 +21,11 @@ bool InternetConnected(std::string* errorText = nullptr);
 int64_t HTTP_GetFileSize(const std::string& url);
 // Downloads url into target (empty: into memory). The window (a handle above
 // 10) is shown first; the bar, when given, shows the progress and its
-// cancel flag stops the transfer, as does the download abort flag.
+// cancel flag stops the transfer, as does the download abort flag. A dropped
+// connection or failed read is tried again up to three times, a second
+// apart; a file target goes on from its temporary file with a Range request
+// when the server answers for the same file (also for a temporary file that
+// an earlier call left), else it starts over.
 TInetDownload HTTP_DownloadFile_Incremental(uintptr_t window, const std::string& url,
                                             const std::string& target, TProgBar* bar);
 // Releases the library (end of the stub window's run); the next call binds
