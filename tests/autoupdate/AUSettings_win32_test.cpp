@@ -186,10 +186,12 @@ TEST_F(AUSettingsWin, AFailedWriteIsReportedAsFailed) {
 
   SetPlace(TPlace{dir_.Path() + "\\", kInfoName});
   WriteOriginal("[OriginalSetup]\r\nStamp=1\r\n");
-  ASSERT_TRUE(SetFileAttributesA(Original().c_str(), FILE_ATTRIBUTE_READONLY));
+  // A file that another process holds without sharing takes no write.
+  HANDLE held = CreateFileA(Original().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(WriteStampOriginal(2));
+  CloseHandle(held);
   EXPECT_EQ(StampOriginal(), 1);
-  SetFileAttributesA(Original().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(AUSettingsWin, OverridesReplaceTheFlagsOfTheInfoFile) {
