@@ -51,7 +51,8 @@ class AgentControlRun : public ::testing::Test {
   HWND window = nullptr;
 
   // An X_ agent beside "Foo.original" and "Foo.info" (the INFO name of the
-  // test package); no probe runs on its own.
+  // test package). Its first check lies 100000 ticks away, so no probe of
+  // the update cycle touches the files while the commands work on them.
   void StartAgent(const std::string& base) {
     folder = dir.File("My Product");
     ::CreateDirectoryA(folder.c_str(), nullptr);
@@ -65,7 +66,7 @@ class AgentControlRun : public ::testing::Test {
     recipe.agentFile = base + ".AutoUpdate.exe";
     x = WritePackage(folder + "\\X_" + recipe.agentFile, recipe);
     xClass = ".AutoUpdate.X_" + base + ".AutoUpdate";
-    ASSERT_TRUE(agent.Start(x, ""));
+    ASSERT_TRUE(agent.Start(x, "/SleepX=100000"));
     window = WaitForWindow(xClass);
     ASSERT_NE(window, nullptr);
   }
