@@ -5,6 +5,7 @@
 #include "package/StubSetupWin.h"
 #include "stub/QuietRun.h"
 #include "stub/Stub.h"
+#include "autoupdate/AgentControl.h"
 #include "util/Switches.h"
 #include "util/SysInfo.h"
 #include "util/Win.h"
@@ -13,6 +14,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   StubSetup::InstallSetupHook();
   const std::string commandLine = ::GetCommandLineA();
   QuietRun::Start(CommandLineArgs(commandLine, ExePath()), commandLine);
+  AgentControl::InstallControlHook();
   const uint32_t exitCode = Stub::RunStub();
   QuietRun::Finish(exitCode);
   return static_cast<int>(exitCode);
