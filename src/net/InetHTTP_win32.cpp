@@ -31,11 +31,15 @@ using TQueryInfo = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
 using TReadFile = BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD);
 using TSetOption = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD);
 using TLastResponseInfo = BOOL(WINAPI*)(LPDWORD, LPSTR, LPDWORD);
+using TCrackUrl = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPURL_COMPONENTSA);
+using TConnect = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR);
+using TOpenRequest = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR*, DWORD, DWORD_PTR);
+using TSendRequest = BOOL(WINAPI*)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD);
 
 struct TBinding {
   std::string libraryName = "WinINet.dll";
   HMODULE module = nullptr;
-  FARPROC procs[8] = {};
+  FARPROC procs[12] = {};
 };
 
 TBinding& Binding() {
@@ -43,10 +47,15 @@ TBinding& Binding() {
   return binding;
 }
 
-enum Proc { kGetConnectedState, kCloseHandle, kOpen, kOpenUrl, kQueryInfo, kReadFile, kSetOption, kLastResponseInfo };
+enum Proc {
+  kGetConnectedState, kCloseHandle, kOpen, kOpenUrl, kQueryInfo, kReadFile, kSetOption, kLastResponseInfo,
+  kCrackUrl, kConnect, kOpenRequest, kSendRequest
+};
 constexpr const char* kProcNames[] = {"InternetGetConnectedState", "InternetCloseHandle", "InternetOpenA",
                                       "InternetOpenUrlA", "HttpQueryInfoA", "InternetReadFile",
-                                      "InternetSetOptionA", "InternetGetLastResponseInfoA"};
+                                      "InternetSetOptionA", "InternetGetLastResponseInfoA",
+                                      "InternetCrackUrlA", "InternetConnectA", "HttpOpenRequestA",
+                                      "HttpSendRequestA"};
 
 // The function, bound on first use and cached; null when the library or the
 // function is missing.
@@ -128,6 +137,11 @@ std::string InetErrorText(DWORD code) {
   return result;
 }
 
+DWORD& TimeOutMs() {
+  static DWORD ms = 180000;
+  return ms;
+}
+
 void SetTimeOuts(HINTERNET session) {
   auto setOption = Bound<TSetOption>(kSetOption);
   if (!setOption) return;
@@ -135,9 +149,58 @@ void SetTimeOuts(HINTERNET session) {
                        INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
                        INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT,
                        INTERNET_OPTION_DATA_SEND_TIMEOUT}) {
-    DWORD ms = 180000;
+    DWORD ms = TimeOutMs();
     setOption(session, option, &ms, sizeof(ms));
   }
+}
+
+// A GET of url with the time-outs set on the request before it is sent:
+// the request that InternetOpenUrlA makes under wine has no receive
+// time-out at all (its connection does not take the session's), so a server
+// that stalls mid-body would hold the read for ever. `connection` is closed
+// after the request.
+struct TGet {
+  HINTERNET connection = nullptr;
+  HINTERNET request = nullptr;
+};
+
+TGet SendGet(HINTERNET session, const std::string& url, DWORD flags) {
+  TGet get;
+  auto crack = Bound<TCrackUrl>(kCrackUrl);
+  auto connect = Bound<TConnect>(kConnect);
+  auto openRequest = Bound<TOpenRequest>(kOpenRequest);
+  auto send = Bound<TSendRequest>(kSendRequest);
+  if (!crack || !connect || !openRequest || !send) return get;
+  char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
+  char user[256] = {};
+  char password[256] = {};
+  URL_COMPONENTSA parts{};
+  parts.dwStructSize = sizeof(parts);
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = sizeof(host);
+  parts.lpszUserName = user;
+  parts.dwUserNameLength = sizeof(user);
+  parts.lpszPassword = password;
+  parts.dwPasswordLength = sizeof(password);
+  parts.dwUrlPathLength = 1;   // pointers into url
+  parts.dwExtraInfoLength = 1;
+  if (!crack(url.c_str(), 0, 0, &parts) || parts.lpszUrlPath == nullptr) return get;
+  const std::string object = std::string(parts.lpszUrlPath, parts.dwUrlPathLength) +
+                             (parts.lpszExtraInfo ? std::string(parts.lpszExtraInfo, parts.dwExtraInfoLength) : "");
+  get.connection = connect(session, host, parts.nPort, user[0] ? user : nullptr, password[0] ? password : nullptr,
+                           INTERNET_SERVICE_HTTP, 0, 0);
+  if (get.connection == nullptr) return get;
+  if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+  get.request = openRequest(get.connection, "GET", object.empty() ? "/" : object.c_str(), nullptr, nullptr,
+                            nullptr, flags, 0);
+  if (get.request != nullptr) {
+    SetTimeOuts(get.request);
+    if (!send(get.request, nullptr, 0, nullptr, 0)) {
+      CloseInet(get.request);
+      get.request = nullptr;
+    }
+  }
+  return get;
 }
 
 class TInetSource : public TTransferSource {
@@ -246,13 +309,14 @@ TInetDownload HTTP_DownloadFile_Incremental(uintptr_t window, const std::string&
     result.error = http::InitErrorText();
   } else {
     SetTimeOuts(session);
-    HINTERNET request = OpenUrl(session, requestUrl, INTERNET_FLAG_RELOAD);
-    if (request == nullptr) {
+    const TGet get = SendGet(session, requestUrl, INTERNET_FLAG_RELOAD);
+    if (get.request == nullptr) {
       result.error = http::OpenErrorText(requestUrl);
     } else {
-      result = Transfer(reinterpret_cast<HWND>(window), request, requestUrl, target, bar);
-      CloseInet(request);
+      result = Transfer(reinterpret_cast<HWND>(window), get.request, requestUrl, target, bar);
+      CloseInet(get.request);
     }
+    CloseInet(get.connection);
     CloseInet(session);
   }
   if (!result.error.empty()) {
@@ -272,3 +336,5 @@ void SetInetLibraryName(const std::string& name) {
   FreeInetLibrary();
   Binding().libraryName = name;
 }
+
+void SetInetTimeOutsMs(int ms) { TimeOutMs() = ms > 0 ? static_cast<DWORD>(ms) : 180000; }
