@@ -26,7 +26,6 @@ namespace {
 using TGetConnectedState = BOOL(WINAPI*)(LPDWORD, DWORD);
 using TCloseHandle = BOOL(WINAPI*)(HINTERNET);
 using TOpen = HINTERNET(WINAPI*)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
-using TOpenUrl = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR);
 using TQueryInfo = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
 using TReadFile = BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD);
 using TSetOption = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD);
@@ -36,10 +35,15 @@ using TConnect = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LP
 using TOpenRequest = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR*, DWORD, DWORD_PTR);
 using TSendRequest = BOOL(WINAPI*)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD);
 
+enum Proc {
+  kGetConnectedState, kCloseHandle, kOpen, kQueryInfo, kReadFile, kSetOption, kLastResponseInfo,
+  kCrackUrl, kConnect, kOpenRequest, kSendRequest, kProcCount
+};
+
 struct TBinding {
   std::string libraryName = "WinINet.dll";
   HMODULE module = nullptr;
-  FARPROC procs[12] = {};
+  FARPROC procs[kProcCount] = {};
 };
 
 TBinding& Binding() {
@@ -47,15 +51,12 @@ TBinding& Binding() {
   return binding;
 }
 
-enum Proc {
-  kGetConnectedState, kCloseHandle, kOpen, kOpenUrl, kQueryInfo, kReadFile, kSetOption, kLastResponseInfo,
-  kCrackUrl, kConnect, kOpenRequest, kSendRequest
-};
 constexpr const char* kProcNames[] = {"InternetGetConnectedState", "InternetCloseHandle", "InternetOpenA",
-                                      "InternetOpenUrlA", "HttpQueryInfoA", "InternetReadFile",
+                                      "HttpQueryInfoA", "InternetReadFile",
                                       "InternetSetOptionA", "InternetGetLastResponseInfoA",
                                       "InternetCrackUrlA", "InternetConnectA", "HttpOpenRequestA",
                                       "HttpSendRequestA"};
+static_assert(sizeof(kProcNames) / sizeof(kProcNames[0]) == kProcCount);
 
 // The function, bound on first use and cached; null when the library or the
 // function is missing.
@@ -78,11 +79,6 @@ void CloseInet(HINTERNET handle) {
 HINTERNET OpenSession(const char* agent) {
   auto open = Bound<TOpen>(kOpen);
   return open ? open(agent, INTERNET_OPEN_TYPE_PRECONFIG, "", nullptr, 0) : nullptr;
-}
-
-HINTERNET OpenUrl(HINTERNET session, const std::string& url, DWORD flags) {
-  auto openUrl = Bound<TOpenUrl>(kOpenUrl);
-  return openUrl ? openUrl(session, url.c_str(), nullptr, 0, flags, 0) : nullptr;
 }
 
 // A header as text ("" when missing).
@@ -154,7 +150,8 @@ void SetTimeOuts(HINTERNET session) {
   }
 }
 
-// A GET of url with the time-outs set on the request before it is sent:
+// A request for url (verb "GET" or "HEAD") with the time-outs set on it
+// before it is sent:
 // the request that InternetOpenUrlA makes under wine has no receive
 // time-out at all (its connection does not take the session's), so a server
 // that stalls mid-body would hold the read for ever. `connection` is closed
@@ -164,7 +161,7 @@ struct TGet {
   HINTERNET request = nullptr;
 };
 
-TGet SendGet(HINTERNET session, const std::string& url, DWORD flags) {
+TGet SendRequest(HINTERNET session, const char* verb, const std::string& url, DWORD flags) {
   TGet get;
   auto crack = Bound<TCrackUrl>(kCrackUrl);
   auto connect = Bound<TConnect>(kConnect);
@@ -191,7 +188,7 @@ TGet SendGet(HINTERNET session, const std::string& url, DWORD flags) {
                            INTERNET_SERVICE_HTTP, 0, 0);
   if (get.connection == nullptr) return get;
   if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-  get.request = openRequest(get.connection, "GET", object.empty() ? "/" : object.c_str(), nullptr, nullptr,
+  get.request = openRequest(get.connection, verb, object.empty() ? "/" : object.c_str(), nullptr, nullptr,
                             nullptr, flags, 0);
   if (get.request != nullptr) {
     SetTimeOuts(get.request);
@@ -290,12 +287,17 @@ int64_t HTTP_GetFileSize(const std::string& url) {
   HINTERNET session = OpenSession("HTTP_Connect_2");
   if (session == nullptr) return -1;
   int64_t size = -1;
-  if (HINTERNET request = OpenUrl(session, requestUrl, 0)) {
+  // HEAD: closing a GET whose body was not read makes the library read the
+  // whole body first (under wine), so the size of a large file cost its
+  // transfer.
+  const TGet get = SendRequest(session, "HEAD", requestUrl, INTERNET_FLAG_RELOAD);
+  if (get.request != nullptr) {
     // The length of an error page is no size of the file.
-    if (http::IsSuccessStatus(StatusCode(request))) size = ContentLength(request);
+    if (http::IsSuccessStatus(StatusCode(get.request))) size = ContentLength(get.request);
     VxDebug::DebugLine("HTTP_GetFileSize=" + IntToText(size) + "  " + url);
-    CloseInet(request);
+    CloseInet(get.request);
   }
+  CloseInet(get.connection);
   CloseInet(session);
   return size;
 }
@@ -309,7 +311,7 @@ TInetDownload HTTP_DownloadFile_Incremental(uintptr_t window, const std::string&
     result.error = http::InitErrorText();
   } else {
     SetTimeOuts(session);
-    const TGet get = SendGet(session, requestUrl, INTERNET_FLAG_RELOAD);
+    const TGet get = SendRequest(session, "GET", requestUrl, INTERNET_FLAG_RELOAD);
     if (get.request == nullptr) {
       result.error = http::OpenErrorText(requestUrl);
     } else {

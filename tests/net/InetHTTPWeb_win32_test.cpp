@@ -214,6 +214,24 @@ TEST_F(InetHTTPWeb, ErrorPageWithStatus200ArrivesAndIsRecognised) {
   EXPECT_TRUE(IsErrorPage("", toMemory.data));
 }
 
+// The size query reads the length and leaves the body: a large file is not
+// fetched for it and a server that stalls does not hold it beyond the time-outs.
+TEST_F(InetHTTPWeb, SizeQueryDoesNotWaitForTheBody) {
+  SetInetTimeOutsMs(2000);
+  const std::string large = "/size/104857600/" + Tag("large");
+  const std::string stall = "/stall/40000/" + Tag("stall");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(HTTP_GetFileSize(testweb::FaultUrl(large)), 104857600);
+  EXPECT_EQ(HTTP_GetFileSize(testweb::FaultUrl(stall)), 40000);
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 30);
+  const std::string stats = testweb::FaultStats(large);
+  const size_t at = stats.find("bytes=");
+  ASSERT_NE(at, std::string::npos) << stats;
+  EXPECT_LT(std::stoll(stats.substr(at + 6)), 104857600 / 2) << stats;
+}
+
 // --- Progress, abort and cancel on a slow trickle -------------------------------------
 
 // Records the bar's texts; `onText` runs at each (with the count so far).
