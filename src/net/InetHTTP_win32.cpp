@@ -150,19 +150,18 @@ void SetTimeOuts(HINTERNET session) {
   }
 }
 
-// A request for url (verb "GET" or "HEAD") with the time-outs set on it
-// before it is sent:
-// the request that InternetOpenUrlA makes under wine has no receive
-// time-out at all (its connection does not take the session's), so a server
-// that stalls mid-body would hold the read for ever. `connection` is closed
-// after the request.
-struct TGet {
+// A request for url (verb "GET" or "HEAD"), sent, with the time-outs set on
+// it before sending: a request made by InternetOpenUrlA has no receive
+// time-out under wine (its connection does not take the session's), so a
+// server that stalls mid-body would hold the read for ever. Both handles
+// are closed by the caller, the request first; no request on failure.
+struct TRequest {
   HINTERNET connection = nullptr;
   HINTERNET request = nullptr;
 };
 
-TGet SendRequest(HINTERNET session, const char* verb, const std::string& url, DWORD flags) {
-  TGet get;
+TRequest SendRequest(HINTERNET session, const char* verb, const std::string& url, DWORD flags) {
+  TRequest get;
   auto crack = Bound<TCrackUrl>(kCrackUrl);
   auto connect = Bound<TConnect>(kConnect);
   auto openRequest = Bound<TOpenRequest>(kOpenRequest);
@@ -290,7 +289,7 @@ int64_t HTTP_GetFileSize(const std::string& url) {
   // HEAD: closing a GET whose body was not read makes the library read the
   // whole body first (under wine), so the size of a large file cost its
   // transfer.
-  const TGet get = SendRequest(session, "HEAD", requestUrl, INTERNET_FLAG_RELOAD);
+  const TRequest get = SendRequest(session, "HEAD", requestUrl, INTERNET_FLAG_RELOAD);
   if (get.request != nullptr) {
     // The length of an error page is no size of the file.
     if (http::IsSuccessStatus(StatusCode(get.request))) size = ContentLength(get.request);
@@ -311,7 +310,7 @@ TInetDownload HTTP_DownloadFile_Incremental(uintptr_t window, const std::string&
     result.error = http::InitErrorText();
   } else {
     SetTimeOuts(session);
-    const TGet get = SendRequest(session, "GET", requestUrl, INTERNET_FLAG_RELOAD);
+    const TRequest get = SendRequest(session, "GET", requestUrl, INTERNET_FLAG_RELOAD);
     if (get.request == nullptr) {
       result.error = http::OpenErrorText(requestUrl);
     } else {
