@@ -34,3 +34,6 @@ void FreeInetLibrary();
 
 // For tests: the module name to bind ("WinINet.dll" by default).
 void SetInetLibraryName(const std::string& name);
+// For tests: the connect, send and receive time-outs of a download in ms
+// (180000 by default).
+void SetInetTimeOutsMs(int ms);

@@ -29,16 +29,24 @@ namespace {
 using TGetConnectedState = BOOL(WINAPI*)(LPDWORD, DWORD);
 using TCloseHandle = BOOL(WINAPI*)(HINTERNET);
 using TOpen = HINTERNET(WINAPI*)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
-using TOpenUrl = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR);
 using TQueryInfo = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
 using TReadFile = BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD);
 using TSetOption = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD);
 using TLastResponseInfo = BOOL(WINAPI*)(LPDWORD, LPSTR, LPDWORD);
+using TCrackUrl = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPURL_COMPONENTSA);
+using TConnect = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR);
+using TOpenRequest = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR*, DWORD, DWORD_PTR);
+using TSendRequest = BOOL(WINAPI*)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD);
+
+enum Proc {
+  kGetConnectedState, kCloseHandle, kOpen, kQueryInfo, kReadFile, kSetOption, kLastResponseInfo,
+  kCrackUrl, kConnect, kOpenRequest, kSendRequest, kProcCount
+};
 
 struct TBinding {
   std::string libraryName = "WinINet.dll";
   HMODULE module = nullptr;
-  FARPROC procs[8] = {};
+  FARPROC procs[kProcCount] = {};
 };
 
 TBinding& Binding() {
@@ -46,10 +54,12 @@ TBinding& Binding() {
   return binding;
 }
 
-enum Proc { kGetConnectedState, kCloseHandle, kOpen, kOpenUrl, kQueryInfo, kReadFile, kSetOption, kLastResponseInfo };
 constexpr const char* kProcNames[] = {"InternetGetConnectedState", "InternetCloseHandle", "InternetOpenA",
-                                      "InternetOpenUrlA", "HttpQueryInfoA", "InternetReadFile",
-                                      "InternetSetOptionA", "InternetGetLastResponseInfoA"};
+                                      "HttpQueryInfoA", "InternetReadFile",
+                                      "InternetSetOptionA", "InternetGetLastResponseInfoA",
+                                      "InternetCrackUrlA", "InternetConnectA", "HttpOpenRequestA",
+                                      "HttpSendRequestA"};
+static_assert(sizeof(kProcNames) / sizeof(kProcNames[0]) == kProcCount);
 
 // The function, bound on first use and cached; null when the library or the
 // function is missing.
@@ -72,13 +82,6 @@ void CloseInet(HINTERNET handle) {
 HINTERNET OpenSession(const char* agent) {
   auto open = Bound<TOpen>(kOpen);
   return open ? open(agent, INTERNET_OPEN_TYPE_PRECONFIG, "", nullptr, 0) : nullptr;
-}
-
-HINTERNET OpenUrl(HINTERNET session, const std::string& url, DWORD flags, const std::string& headers = "") {
-  auto openUrl = Bound<TOpenUrl>(kOpenUrl);
-  if (!openUrl) return nullptr;
-  return openUrl(session, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
-                 headers.empty() ? 0 : static_cast<DWORD>(-1), flags, 0);
 }
 
 // A header as text ("" when missing).
@@ -133,6 +136,11 @@ std::string InetErrorText(DWORD code) {
   return result;
 }
 
+DWORD& TimeOutMs() {
+  static DWORD ms = 180000;
+  return ms;
+}
+
 void SetTimeOuts(HINTERNET session) {
   auto setOption = Bound<TSetOption>(kSetOption);
   if (!setOption) return;
@@ -140,9 +148,60 @@ void SetTimeOuts(HINTERNET session) {
                        INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
                        INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT,
                        INTERNET_OPTION_DATA_SEND_TIMEOUT}) {
-    DWORD ms = 180000;
+    DWORD ms = TimeOutMs();
     setOption(session, option, &ms, sizeof(ms));
   }
+}
+
+// A request for url (verb "GET" or "HEAD"), sent, with the time-outs set on
+// it before sending: a request made by InternetOpenUrlA has no receive
+// time-out under wine (its connection does not take the session's), so a
+// server that stalls mid-body would hold the read for ever. Both handles
+// are closed by the caller, the request first; no request on failure.
+struct TRequest {
+  HINTERNET connection = nullptr;
+  HINTERNET request = nullptr;
+};
+
+TRequest SendRequest(HINTERNET session, const char* verb, const std::string& url, DWORD flags,
+                     const std::string& headers = "") {
+  TRequest get;
+  auto crack = Bound<TCrackUrl>(kCrackUrl);
+  auto connect = Bound<TConnect>(kConnect);
+  auto openRequest = Bound<TOpenRequest>(kOpenRequest);
+  auto send = Bound<TSendRequest>(kSendRequest);
+  if (!crack || !connect || !openRequest || !send) return get;
+  char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
+  char user[256] = {};
+  char password[256] = {};
+  URL_COMPONENTSA parts{};
+  parts.dwStructSize = sizeof(parts);
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = sizeof(host);
+  parts.lpszUserName = user;
+  parts.dwUserNameLength = sizeof(user);
+  parts.lpszPassword = password;
+  parts.dwPasswordLength = sizeof(password);
+  parts.dwUrlPathLength = 1;   // pointers into url
+  parts.dwExtraInfoLength = 1;
+  if (!crack(url.c_str(), 0, 0, &parts) || parts.lpszUrlPath == nullptr) return get;
+  const std::string object = std::string(parts.lpszUrlPath, parts.dwUrlPathLength) +
+                             (parts.lpszExtraInfo ? std::string(parts.lpszExtraInfo, parts.dwExtraInfoLength) : "");
+  get.connection = connect(session, host, parts.nPort, user[0] ? user : nullptr, password[0] ? password : nullptr,
+                           INTERNET_SERVICE_HTTP, 0, 0);
+  if (get.connection == nullptr) return get;
+  if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+  get.request = openRequest(get.connection, verb, object.empty() ? "/" : object.c_str(), nullptr, nullptr,
+                            nullptr, flags, 0);
+  if (get.request != nullptr) {
+    SetTimeOuts(get.request);
+    const char* extra = headers.empty() ? nullptr : headers.c_str();
+    if (!send(get.request, extra, extra ? static_cast<DWORD>(-1) : 0, nullptr, 0)) {
+      CloseInet(get.request);
+      get.request = nullptr;
+    }
+  }
+  return get;
 }
 
 class TInetSource : public TTransferSource {
@@ -201,7 +260,9 @@ class TInetOpener : public TRequestOpener {
 
   bool Open(int64_t from, http::TAnswer& answer) override {
     Close();
-    request_ = OpenUrl(session_, url_, INTERNET_FLAG_RELOAD, http::RangeHeader(from));
+    const TRequest sent = SendRequest(session_, "GET", url_, INTERNET_FLAG_RELOAD, http::RangeHeader(from));
+    connection_ = sent.connection;
+    request_ = sent.request;
     if (request_ == nullptr) return false;
     answer.status = StatusCode(request_);
     answer.statusText = QueryText(request_, HTTP_QUERY_STATUS_TEXT);
@@ -214,12 +275,15 @@ class TInetOpener : public TRequestOpener {
   TTransferSource& Body() override { return source_; }
   void Close() override {
     CloseInet(request_);
+    CloseInet(connection_);
     request_ = nullptr;
+    connection_ = nullptr;
   }
 
  private:
   HINTERNET session_;
   std::string url_;
+  HINTERNET connection_ = nullptr;
   HINTERNET request_ = nullptr;
   TInetSource source_{nullptr};
 };
@@ -257,12 +321,17 @@ int64_t HTTP_GetFileSize(const std::string& url) {
   HINTERNET session = OpenSession("HTTP_Connect_2");
   if (session == nullptr) return -1;
   int64_t size = -1;
-  if (HINTERNET request = OpenUrl(session, requestUrl, 0)) {
+  // HEAD: closing a GET whose body was not read makes the library read the
+  // whole body first (under wine), so the size of a large file cost its
+  // transfer.
+  const TRequest get = SendRequest(session, "HEAD", requestUrl, INTERNET_FLAG_RELOAD);
+  if (get.request != nullptr) {
     // The length of an error page is no size of the file.
-    if (http::IsSuccessStatus(StatusCode(request))) size = ContentLength(request);
+    if (http::IsSuccessStatus(StatusCode(get.request))) size = ContentLength(get.request);
     VxDebug::DebugLine("HTTP_GetFileSize=" + IntToText(size) + "  " + url);
-    CloseInet(request);
+    CloseInet(get.request);
   }
+  CloseInet(get.connection);
   CloseInet(session);
   return size;
 }
@@ -296,3 +365,5 @@ void SetInetLibraryName(const std::string& name) {
   FreeInetLibrary();
   Binding().libraryName = name;
 }
+
+void SetInetTimeOutsMs(int ms) { TimeOutMs() = ms > 0 ? static_cast<DWORD>(ms) : 180000; }
