@@ -220,33 +220,37 @@ TEST_F(DownloadRunTest, HttpsDownloadWorksWithTheCertificateChecked) {
 // its token is still checked, and it is never deleted.
 TEST_F(DownloadRunTest, TheSetupFileBesideTheStubIsUsedAndTokenChecked) {
   struct {
-    const char* what;
+    const char* tag;
     std::string token;
-    bool matches;
-  } cases[] = {{"same token", kToken, true}, {"other token", "Another-Product", false}};
+    bool always;  // the package always downloads: the file beside the stub is ignored
+    bool runs;
+  } cases[] = {{"besideok", kToken, false, true},
+               {"besidebad", "Another-Product", false, false},
+               {"besidealways", "Another-Product", true, true}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::string tag = c.matches ? "besideok" : "besidebad";
+    SCOPED_TRACE(c.tag);
+    const std::string tag = c.tag;
     const std::string local = RealSetup(c.token);
     exe = dir.File(tag + "\\Setup.exe");
     ::CreateDirectoryA(dir.File(tag).c_str(), nullptr);
     testsupport::WriteBytes(dir.File(tag + "\\Full.exe"), local);
     TStubSpec spec = Served(tag, RealSetup());
-    spec.ask = true;
+    spec.always = c.always;
+    spec.ask = !c.always;  // no question for a file beside the stub
     BuildStub(spec);
     ::DeleteFileA(log.c_str());
     ASSERT_TRUE(stub.Start(exe, ""));
-    if (c.matches) {
+    if (c.runs) {
       bool boxSeen = false;
       EXPECT_EQ(WaitWatchingForBoxes(boxSeen), kEngineExit);
-      EXPECT_FALSE(boxSeen) << "a question or an error";
+      EXPECT_FALSE(boxSeen) << "an error";
       ExpectEngineRan();
     } else {
       ExpectErrorBox("Bad Secret Token!");
       EXPECT_EQ(stub.Wait(kRunMs), ExitCodes::kDownloadFailed);
       EXPECT_FALSE(Exists(log)) << "the engine was started";
     }
-    EXPECT_EQ(Requests("/dl/" + tag + "/"), 0) << "downloaded although the file lies beside the stub";
+    EXPECT_EQ(Requests("/dl/" + tag + "/"), c.always ? 1 : 0);
     EXPECT_EQ(testsupport::ReadBytes(dir.File(tag + "\\Full.exe")), local) << "the local setup file was touched";
     ExpectTempEmpty();
   }
@@ -308,6 +312,22 @@ TEST_F(DownloadRunTest, AFailedDownloadNeverRunsAFileLeftInTheTempFolder) {
   EXPECT_EQ(stub.Wait(kRunMs), ExitCodes::kDownloadFailed);
   EXPECT_FALSE(Exists(log)) << "the planted setup was run";
   EXPECT_EQ(testsupport::ReadBytes(temp.File("Full.exe")), planted);
+}
+
+// A quiet run shows no box: the error goes to the log.
+TEST_F(DownloadRunTest, AQuietRunLogsTheErrorInsteadOfShowingIt) {
+  BuildStub(Served("quiet", RealSetup("Some-Other-Product")));
+  const std::string quietLog = dir.File("quiet.log");
+  ASSERT_TRUE(stub.Start(exe, "/QUIET /LOG=\"" + quietLog + "\""));
+  bool boxSeen = false, windowSeen = false;
+  EXPECT_EQ(WaitWatchingForBoxes(boxSeen, &windowSeen), ExitCodes::kDownloadFailed);
+  EXPECT_FALSE(boxSeen);
+  EXPECT_FALSE(windowSeen);
+  EXPECT_FALSE(Exists(log)) << "the engine was started";
+  const std::string text = testsupport::ReadBytes(quietLog);
+  EXPECT_NE(text.find("Error: Bad Secret Token!"), std::string::npos) << text;
+  EXPECT_NE(text.find("Exit code 6"), std::string::npos) << text;
+  ExpectTempEmpty();
 }
 
 TEST_F(DownloadRunTest, AnUnreachableServerIsADownloadError) {
