@@ -123,6 +123,7 @@ uint32_t RunDownload(const TDownloadInput& in) {
   if (error.empty()) {
     THandle held = HoldFile(setupFile);
     const TGFileInfo downloaded(setupFile);
+    if (!held) Report("The setup file is open for writing elsewhere; it is not used: " + setupFile);
     if (!held || !own.DownloadTokenMatches(downloaded)) {
       error = ErrorPageMessage(setupFile, "", url, false, kBadTokenText);
     } else {

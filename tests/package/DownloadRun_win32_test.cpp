@@ -156,11 +156,12 @@ class DownloadRunTest : public SetupRunTest {
   }
 
   // The run shows one error box holding `part`; it is answered with OK.
-  void ExpectErrorBox(const std::string& part) {
+  void ExpectErrorBox(const std::string& part, const std::string& another = "") {
     const TBox box = WaitForBox();
     ASSERT_NE(box.window, nullptr) << "no error box";
     EXPECT_EQ(box.caption, "Error");
     EXPECT_NE(box.text.find(part), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find(another), std::string::npos) << box.text;
     EXPECT_EQ(Robot("--press OK --wait-gone"), 0u);
   }
 
@@ -299,6 +300,34 @@ TEST_F(DownloadRunTest, AWrongTokenOnTheServerExtractsNothing) {
   EXPECT_FALSE(Exists(log)) << "the engine was started";
   EXPECT_EQ(Requests("GET /dl/wrongtoken/Full.exe"), 1);
   ExpectTempEmpty();
+}
+
+// A web server's error page sent as the file: the error-page message.
+TEST_F(DownloadRunTest, AnErrorPageInsteadOfTheSetupIsReportedAsSuch) {
+  BuildStub({testweb::FaultUrl("/errorpage"), "pagetag", "1000"});
+  ASSERT_TRUE(stub.Start(exe, "/hide"));
+  const std::string url = testweb::FaultUrl("/errorpage/pagetag");
+  ExpectErrorBox("404 File Not Found...", "URL:  " + url + ".");
+  EXPECT_EQ(stub.Wait(kRunMs), ExitCodes::kDownloadFailed);
+  EXPECT_FALSE(Exists(log)) << "the engine was started";
+  ExpectTempEmpty();
+}
+
+// A setup file that someone holds open for writing could change after its
+// token was checked: it is not used.
+TEST_F(DownloadRunTest, ASetupFileOpenForWritingElsewhereIsNotUsed) {
+  exe = dir.File("held\\Setup.exe");
+  ::CreateDirectoryA(dir.File("held").c_str(), nullptr);
+  const std::string local = dir.File("held\\Full.exe");
+  testsupport::WriteBytes(local, RealSetup());
+  BuildStub({testweb::HttpUrl("/dl/held"), "Full.exe", "1000"});
+  THandle writer(::CreateFileA(local.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(writer.Valid());
+  ASSERT_TRUE(stub.Start(exe, "/hide"));
+  ExpectErrorBox("Bad Secret Token!");
+  EXPECT_EQ(stub.Wait(kRunMs), ExitCodes::kDownloadFailed);
+  EXPECT_FALSE(Exists(log)) << "the engine was started";
 }
 
 // A failed download ends the run; a file of the same name that someone put
