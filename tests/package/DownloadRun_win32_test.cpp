@@ -3,6 +3,10 @@
 // (scripts/with-web.sh), checks its secret token and extracts it.
 #include <gtest/gtest.h>
 
+#include "util/Win.h"
+
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -382,6 +386,18 @@ TEST_F(DownloadRunTest, ClosingTheWindowAbortsTheDownload) {
       },
       kRunMs))
       << "the download did not start";
+  // The text line says what happens; the bar moves with the bytes.
+  HWND text = nullptr, bar = nullptr;
+  for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    char name[64] = {0};
+    ::GetClassNameA(child, name, sizeof(name));
+    if (std::string(name) == "Static") text = child;
+    if (std::string(name) == "msctls_progress32" && bar == nullptr) bar = child;
+  }
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(WindowText(text), "Downloading File...");
+  ASSERT_NE(bar, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return ::SendMessageA(bar, PBM_GETPOS, 0, 0) >= 2; }, kRunMs)) << "the bar stands still";
   ::PostMessageA(window, WM_CLOSE, 0, 0);
   ExpectErrorBox("Download Aborted");
   EXPECT_EQ(stub.Wait(kRunMs), ExitCodes::kDownloadFailed);
