@@ -123,7 +123,7 @@ uint32_t RunDownload(const TDownloadInput& in) {
   if (error.empty()) {
     THandle held = HoldFile(setupFile);
     const TGFileInfo downloaded(setupFile);
-    if (!held) Report("The setup file is open for writing elsewhere; it is not used: " + setupFile);
+    if (!held) Report("The setup file cannot be held for reading (open for writing elsewhere, or gone): " + setupFile);
     if (!held || !own.DownloadTokenMatches(downloaded)) {
       error = ErrorPageMessage(setupFile, "", url, false, kBadTokenText);
     } else {
