@@ -33,7 +33,8 @@ TExtractionOutcome ExtractionRun(const TExtractionInput& in);
 // process exit code, deletes the working directory and posts the quit message.
 void SetupTimerEntry();
 
-// Installs SetupTimerEntry as the stub window's setup hook.
+// Installs SetupTimerEntry as the stub window's setup hook, and the release
+// of the Internet library at the end of the window's run.
 void InstallSetupHook();
 
 }  // namespace StubSetup

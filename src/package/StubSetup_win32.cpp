@@ -1,4 +1,5 @@
-// The setup run of the stub window (extraction mode). Every wait pumps the
+// The setup run of the stub window (extraction mode; download mode is
+// DownloadRun_win32.cpp). Every wait pumps the
 // window's messages, so the window stays responsive while the engine runs.
 //
 // Choices of our own:
@@ -6,7 +7,6 @@
 //    (ExitCodes.h); once the engine ran, its exit code is kept.
 //  - A damaged compressed entry (EZLibError), a failed allocation and a setup
 //    file with no package trailer are reported like a bad checksum.
-//  - Download mode is not built yet: such a package shows nothing and ends.
 //  - A working directory that neither the temp folder nor an alternative
 //    drive can hold ends the run before any question or extraction.
 //  - A file that could not be written keeps the engine from starting (after
@@ -19,6 +19,8 @@
 //    completed, and shortcut removal deletes shortcut files only.
 #include "package/StubSetupWin.h"
 
+#include "net/InetHTTP.h"
+#include "package/DownloadRunWin.h"
 #include "package/PackX.h"
 #include "package/StubSetup.h"
 #include "package/UnPack.h"
@@ -347,8 +349,7 @@ void SetupTimerEntry() {
   const std::string firstWorkDir = Stub::WorkingDirectory();
 
   if (own.DownloadSetup()) {
-    Trace("download mode comes with the HTTP downloader");
-    Stub::SetExitCode(ExitCodes::kDownloadFailed);
+    Stub::SetExitCode(DownloadRun::DownloadMode(firstWorkDir, args));
   } else {
     TExtractionInput in;
     in.workDir = firstWorkDir;
@@ -366,6 +367,9 @@ void SetupTimerEntry() {
   ::PostQuitMessage(0);
 }
 
-void InstallSetupHook() { StubWin::Hooks().setupTimerEntry = SetupTimerEntry; }
+void InstallSetupHook() {
+  StubWin::Hooks().setupTimerEntry = SetupTimerEntry;
+  StubWin::Hooks().releaseInternet = FreeInetLibrary;
+}
 
 }  // namespace StubSetup
