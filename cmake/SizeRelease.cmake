@@ -15,6 +15,10 @@ add_compile_options(-ffunction-sections -fdata-sections)
 # The stub runs on one thread: local statics need no lock, and without the
 # locks the thread library stays out of the image.
 add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>)
+# Nothing asks for a type at run time (no typeid, no dynamic_cast): without
+# run-time type information the vtables carry no type records and the
+# std::function managers lose their type queries. Thrown types keep theirs.
+add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
 add_link_options(-Wl,--gc-sections)
 # CMake's default list of Windows libraries (winspool, oleaut32, ...) goes:
 # the targets name the system libraries they use.

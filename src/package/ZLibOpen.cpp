@@ -1,52 +1,24 @@
 #include "package/ZLibOpen.h"
 
-#include <zlib.h>
-
 #include <algorithm>
-#include <climits>
 #include <new>
 
+#include "package/Inflate.h"
+
 namespace {
+
+constexpr int kMemError = -4;  // zlib's Z_MEM_ERROR, "insufficient memory"
 
 // The largest single enlargement of the output buffer: doubling stops here so
 // that a huge entry does not leave a buffer twice its size behind.
 constexpr size_t kMaxGrowthStep = size_t{256} << 20;
-
-// Room left for zlib in one call (its counters are 32-bit).
-uInt Room(size_t bytes) { return static_cast<uInt>(std::min<size_t>(bytes, UINT_MAX)); }
-
-// Owns the inflate state so that inflateEnd runs on every way out.
-class TInflater {
- public:
-  TInflater() {
-    const int rc = inflateInit(&stream_);
-    if (rc != Z_OK) throw EZLibError(rc);
-    live_ = true;
-  }
-  ~TInflater() {
-    if (live_) inflateEnd(&stream_);
-  }
-  TInflater(const TInflater&) = delete;
-  TInflater& operator=(const TInflater&) = delete;
-
-  z_stream& Stream() { return stream_; }
-  void End() {
-    live_ = false;
-    const int rc = inflateEnd(&stream_);
-    if (rc < 0) throw EZLibError(rc);
-  }
-
- private:
-  z_stream stream_{};
-  bool live_ = false;
-};
 
 // Resizes out, turning a failed allocation into the "insufficient memory" error.
 void ResizeOutput(std::string& out, size_t size) {
   try {
     out.resize(size);
   } catch (const std::exception&) {  // std::bad_alloc, or a length past what a string holds
-    throw EZLibError(Z_MEM_ERROR);
+    throw EZLibError(kMemError);
   }
 }
 
@@ -55,9 +27,27 @@ void ResizeOutput(std::string& out, size_t size) {
 size_t GrownSize(const std::string& out, size_t current, size_t step) {
   const size_t limit = out.max_size();
   const size_t increment = std::clamp(current, step, std::max(step, kMaxGrowthStep));
-  if (current >= limit) throw EZLibError(Z_MEM_ERROR);
+  if (current >= limit) throw EZLibError(kMemError);
   return increment > limit - current ? limit : current + increment;
 }
+
+// The output of one DecompressBuffer call: reports progress each time the
+// buffer is full, then enlarges it.
+class TGrowingOutput final : public TInflate {
+ public:
+  TGrowingOutput(const TInflateProgress& progress, int64_t total, size_t step)
+      : progress_(progress), total_(total), step_(step) {}
+
+ private:
+  void Grow(std::string& out, size_t produced) override {
+    if (progress_) progress_(total_, static_cast<int64_t>(produced));
+    ResizeOutput(out, GrownSize(out, out.size(), step_));
+  }
+
+  const TInflateProgress& progress_;
+  int64_t total_;
+  size_t step_;
+};
 
 }  // namespace
 
@@ -87,38 +77,8 @@ void DecompressBuffer(std::string_view input, std::string& out, size_t sizeHint,
     out.clear();
     ResizeOutput(out, size);
     if (progress) progress(total, 0);
-
-    TInflater inflater;
-    z_stream& zs = inflater.Stream();
-    size_t consumed = 0;
-    size_t produced = 0;
-    for (;;) {
-      // Feed the input in pieces zlib's 32-bit counters can hold.
-      if (zs.avail_in == 0 && consumed < input.size()) {
-        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data() + consumed));
-        zs.avail_in = Room(input.size() - consumed);
-        consumed += zs.avail_in;
-      }
-      zs.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
-      zs.avail_out = Room(size - produced);
-      const uInt inBefore = zs.avail_in;
-      const uInt room = zs.avail_out;
-      const int rc = inflate(&zs, Z_NO_FLUSH);
-      produced += room - zs.avail_out;
-      if (rc == Z_STREAM_END) break;
-      // Z_BUF_ERROR without progress: the input ended before the stream did.
-      if (rc < 0) throw EZLibError(rc);
-      if (rc == Z_NEED_DICT) throw EZLibError(Z_DATA_ERROR);
-      if (zs.avail_in == inBefore && zs.avail_out == room && consumed >= input.size())
-        throw EZLibError(Z_BUF_ERROR);
-      if (progress) progress(total, static_cast<int64_t>(produced));
-      if (zs.avail_out == 0) {
-        size = GrownSize(out, size, step);
-        ResizeOutput(out, size);
-      }
-    }
-    inflater.End();
-    out.resize(produced);
+    TGrowingOutput output(progress, total, step);
+    out.resize(output.Run(input, out));
   } catch (...) {
     out.clear();
     throw;

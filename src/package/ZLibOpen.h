@@ -1,4 +1,5 @@
-// zlib inflate wrapper: streams in the zlib format (header + Adler-32).
+// Inflation of streams in the zlib format (header + Adler-32), with zlib's verdicts
+// and messages (package/Inflate.h does the work).
 #pragma once
 
 #include <cstddef>

@@ -305,7 +305,9 @@ class TWindowSink : public TProgBarSink {
 
 }  // namespace
 
-std::shared_ptr<TProgBarSink> WindowProgBarSink() { return std::make_shared<TWindowSink>(); }
+// Not make_shared: without run-time type information it needs the library's
+// shared_ptr module, and with it the thread library.
+std::shared_ptr<TProgBarSink> WindowProgBarSink() { return std::shared_ptr<TProgBarSink>(new TWindowSink()); }
 
 void SetTextLine(const std::string& text, const std::string& faceName, int points, int charset) {
   TWindowState& w = W();

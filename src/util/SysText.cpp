@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <random>
+#include <cstdint>
 
 #include "util/DebugOut.h"
 #include "util/Utils.h"
@@ -189,18 +189,36 @@ std::string HexToText(const std::string& text) {
   return result;
 }
 
+namespace {
+
+// SplitMix64: a small generator whose every output depends on all seed bits.
+uint64_t NextRandom(uint64_t& state) {
+  uint64_t z = (state += 0x9E3779B97F4A7C15u);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+  return z ^ (z >> 31);
+}
+
+}  // namespace
+
 int64_t RandomRange(int64_t low, int64_t high) {
   if (high <= low) return low;
   // Seeded from the clock on every call; the counter keeps calls within one
   // clock tick apart.
   static std::atomic<uint64_t> calls{0};
   const auto ticks = static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
-  std::seed_seq seed{static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32),
-                     static_cast<uint32_t>(calls.fetch_add(1))};
-  std::mt19937_64 generator(seed);
+  uint64_t counter = calls.fetch_add(1);
+  uint64_t state = ticks ^ NextRandom(counter);
   const uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low);
-  std::uniform_int_distribution<uint64_t> below(0, span);
-  return static_cast<int64_t>(static_cast<uint64_t>(low) + below(generator));
+  uint64_t draw = NextRandom(state);
+  if (span != UINT64_MAX) {
+    // Uniform over 0..span: draws in the incomplete last round of span + 1 are drawn again.
+    const uint64_t count = span + 1;
+    const uint64_t usable = UINT64_MAX - (UINT64_MAX % count + 1) % count;
+    while (draw > usable) draw = NextRandom(state);
+    draw %= count;
+  }
+  return static_cast<int64_t>(static_cast<uint64_t>(low) + draw);
 }
 
 std::string RandomRangeText(int64_t low, int64_t high) { return IntToText(RandomRange(low, high)); }
