@@ -3,6 +3,8 @@
 # into one section per function and object so that the linker can drop what
 # nothing uses, and link-time optimisation runs where the toolchain supports
 # it. The win64 test build keeps the ordinary Release settings.
+function(varnel_few_exceptions target)
+endfunction()
 if(NOT VARNEL_SIZE_RELEASE)
   return()
 endif()
@@ -19,6 +21,32 @@ add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>)
 # run-time type information the vtables carry no type records and the
 # std::function managers lose their type queries. Thrown types keep theirs.
 add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
+# Exceptions are thrown and caught only where a package is read (EZLibError,
+# allocation failures sized by the package), where a download or a file
+# operation turns an allocation failure into a default, and where the file
+# handles live. The rest of the stub's code is built without them, which
+# drops its clean-up paths and their tables; an exception still passes
+# through it (the unwind tables stay), only without running its destructors.
+option(VARNEL_SIZE_FEW_EXCEPTIONS "Exceptions only in the sources that throw, catch or hold handles" ON)
+if(VARNEL_SIZE_FEW_EXCEPTIONS)
+  file(GLOB VARNEL_EXCEPTION_SOURCES CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/src/package/*.cpp ${CMAKE_SOURCE_DIR}/src/net/*.cpp)
+  foreach(name util/DebugOut.cpp util/FileIO.cpp util/FileIO_win32.cpp util/Files.cpp util/Files_win32.cpp
+               util/OSInfo_win32.cpp util/Settings_win32.cpp util/SysInfo_win32.cpp util/SysText.cpp
+               util/VxSUB.cpp stub/VxDebugDevice_win32.cpp)
+    if(EXISTS ${CMAKE_SOURCE_DIR}/src/${name})
+      list(APPEND VARNEL_EXCEPTION_SOURCES ${CMAKE_SOURCE_DIR}/src/${name})
+    endif()
+  endforeach()
+  # Source options come after the target's, so these win over -fno-exceptions.
+  set_source_files_properties(${VARNEL_EXCEPTION_SOURCES} PROPERTIES COMPILE_OPTIONS -fexceptions)
+endif()
+# Called for the stub's libraries and the stub itself (not for the tools).
+function(varnel_few_exceptions target)
+  if(VARNEL_SIZE_RELEASE AND VARNEL_SIZE_FEW_EXCEPTIONS)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>)
+  endif()
+endfunction()
 add_link_options(-Wl,--gc-sections)
 # CMake's default list of Windows libraries (winspool, oleaut32, ...) goes:
 # the targets name the system libraries they use.

@@ -43,68 +43,68 @@ struct TKey {
 };
 
 // Sections.
-inline constexpr char kOriginalSetup[] = "OriginalSetup";
-inline constexpr char kDirectories[] = "Directories";
-inline constexpr char kUnInstall[] = "UnInstall";
-inline constexpr char kMsgBox[] = "MsgBox";
-inline constexpr char kAutoUpdate[] = "AutoUpdate";
-inline constexpr char kNewSetup[] = "NewSetup";
-inline constexpr char kGeneral[] = "General";
-inline constexpr char kAutoInform[] = "AutoInform";
+constexpr const char* kOriginalSetup = "OriginalSetup";
+constexpr const char* kDirectories = "Directories";
+constexpr const char* kUnInstall = "UnInstall";
+constexpr const char* kMsgBox = "MsgBox";
+constexpr const char* kAutoUpdate = "AutoUpdate";
+constexpr const char* kNewSetup = "NewSetup";
+constexpr const char* kGeneral = "General";
+constexpr const char* kAutoInform = "AutoInform";
 
-inline constexpr char kDefaultBtnText[] = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
+constexpr const char* kDefaultBtnText = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
 
 namespace Keys {
 // .original, section OriginalSetup.
-inline constexpr TKey ProbeSecondsInterval{TFile::Original, kOriginalSetup, "ProbeSecondsInterval", TKind::Integer, "0"};
-inline constexpr TKey ProbeSecondsLast{TFile::Original, kOriginalSetup, "ProbeSecondsLast", TKind::ClockSeconds, "0"};
-inline constexpr TKey ProbeSecondsLastText{TFile::Original, kOriginalSetup, "__ProbeSecondsLast", TKind::Text, ""};
-inline constexpr TKey ReAskSecondsInterval{TFile::Original, kOriginalSetup, "ReAskSecondsInterval", TKind::Integer, "0"};
-inline constexpr TKey ReAskSecondsLast{TFile::Original, kOriginalSetup, "ReAskSecondsLast", TKind::ClockSeconds, "0"};
-inline constexpr TKey ReAskSecondsLastText{TFile::Original, kOriginalSetup, "__ReAskSecondsLast", TKind::Text, ""};
-inline constexpr TKey VersionOriginal{TFile::Original, kOriginalSetup, "VersionOriginal", TKind::Integer, "0"};
-inline constexpr TKey StampOriginal{TFile::Original, kOriginalSetup, "Stamp", TKind::Integer, "0"};
-inline constexpr TKey ProgramNameOriginal{TFile::Original, kOriginalSetup, "ProgramName", TKind::Text, ""};
+constexpr TKey ProbeSecondsInterval{TFile::Original, kOriginalSetup, "ProbeSecondsInterval", TKind::Integer, "0"};
+constexpr TKey ProbeSecondsLast{TFile::Original, kOriginalSetup, "ProbeSecondsLast", TKind::ClockSeconds, "0"};
+constexpr TKey ProbeSecondsLastText{TFile::Original, kOriginalSetup, "__ProbeSecondsLast", TKind::Text, ""};
+constexpr TKey ReAskSecondsInterval{TFile::Original, kOriginalSetup, "ReAskSecondsInterval", TKind::Integer, "0"};
+constexpr TKey ReAskSecondsLast{TFile::Original, kOriginalSetup, "ReAskSecondsLast", TKind::ClockSeconds, "0"};
+constexpr TKey ReAskSecondsLastText{TFile::Original, kOriginalSetup, "__ReAskSecondsLast", TKind::Text, ""};
+constexpr TKey VersionOriginal{TFile::Original, kOriginalSetup, "VersionOriginal", TKind::Integer, "0"};
+constexpr TKey StampOriginal{TFile::Original, kOriginalSetup, "Stamp", TKind::Integer, "0"};
+constexpr TKey ProgramNameOriginal{TFile::Original, kOriginalSetup, "ProgramName", TKind::Text, ""};
 // .original, sections Directories and UnInstall.
-inline constexpr TKey TargetDir{TFile::Original, kDirectories, "TargetDir", TKind::Text, ""};
-inline constexpr TKey SharedDir{TFile::Original, kDirectories, "SharedDir", TKind::Text, ""};
-inline constexpr TKey AuxiliaryDir{TFile::Original, kDirectories, "AuxiliaryDir", TKind::Text, ""};
-inline constexpr TKey StartUpLink{TFile::Original, kUnInstall, "StartUpLink", TKind::Text, ""};
-inline constexpr TKey CheckforNewUpdateLink{TFile::Original, kUnInstall, "CheckforNewUpdateLink", TKind::Text, ""};
+constexpr TKey TargetDir{TFile::Original, kDirectories, "TargetDir", TKind::Text, ""};
+constexpr TKey SharedDir{TFile::Original, kDirectories, "SharedDir", TKind::Text, ""};
+constexpr TKey AuxiliaryDir{TFile::Original, kDirectories, "AuxiliaryDir", TKind::Text, ""};
+constexpr TKey StartUpLink{TFile::Original, kUnInstall, "StartUpLink", TKind::Text, ""};
+constexpr TKey CheckforNewUpdateLink{TFile::Original, kUnInstall, "CheckforNewUpdateLink", TKind::Text, ""};
 // .original, section MsgBox.
-inline constexpr TKey BtnText{TFile::Original, kMsgBox, "BtnText", TKind::Text, kDefaultBtnText};
-inline constexpr TKey Error{TFile::Original, kMsgBox, "Error", TKind::Text, "Error"};
-inline constexpr TKey Confirm{TFile::Original, kMsgBox, "Confirm", TKind::Text, "Confirm"};
-inline constexpr TKey Attention{TFile::Original, kMsgBox, "Attention", TKind::Text, "Attention"};
-inline constexpr TKey CharSet{TFile::Original, kMsgBox, "CharSet", TKind::Integer, "0"};
-inline constexpr TKey FontName{TFile::Original, kMsgBox, "FontName", TKind::Text, "Tahoma"};
-inline constexpr TKey FontSize{TFile::Original, kMsgBox, "FontSize", TKind::Integer, "8"};
+constexpr TKey BtnText{TFile::Original, kMsgBox, "BtnText", TKind::Text, kDefaultBtnText};
+constexpr TKey Error{TFile::Original, kMsgBox, "Error", TKind::Text, "Error"};
+constexpr TKey Confirm{TFile::Original, kMsgBox, "Confirm", TKind::Text, "Confirm"};
+constexpr TKey Attention{TFile::Original, kMsgBox, "Attention", TKind::Text, "Attention"};
+constexpr TKey CharSet{TFile::Original, kMsgBox, "CharSet", TKind::Integer, "0"};
+constexpr TKey FontName{TFile::Original, kMsgBox, "FontName", TKind::Text, "Tahoma"};
+constexpr TKey FontSize{TFile::Original, kMsgBox, "FontSize", TKind::Integer, "8"};
 // INFO, section NewSetup.
-inline constexpr TKey DownloadURL_UPDATE{TFile::Info, kNewSetup, "DownloadURL_UPDATE", TKind::Text, ""};
-inline constexpr TKey NameOfUpdateFile{TFile::Info, kNewSetup, "NameOfUpdateFile", TKind::Text, ""};
-inline constexpr TKey SizeOfUpdateFile{TFile::Info, kNewSetup, "SizeOfUpdateFile", TKind::Integer, "0"};
-inline constexpr TKey RequestConfirmationBeforeDownload{TFile::Info, kNewSetup, "RequestConfirmationBeforeDownload", TKind::Flag, "0"};
-inline constexpr TKey RequestConfirmationBeforeDownloadForce{TFile::Info, kNewSetup, "RequestConfirmationBeforeDownloadForce", TKind::Flag, "0"};
-inline constexpr TKey RequestConfirmationBeforeInstall{TFile::Info, kNewSetup, "RequestConfirmationBeforeInstall", TKind::Flag, "0"};
-inline constexpr TKey RequestConfirmationBeforeInstallForce{TFile::Info, kNewSetup, "RequestConfirmationBeforeInstallForce", TKind::Flag, "0"};
-inline constexpr TKey BackgroundUpdate{TFile::Info, kNewSetup, "BackgroundUpdate", TKind::Flag, "0"};
-inline constexpr TKey ShutDownMethod{TFile::Info, kNewSetup, "ShutDownMethod", TKind::Text, ""};
-inline constexpr TKey RestartProcess{TFile::Info, kNewSetup, "RestartProcess", TKind::Flag, "0"};
-inline constexpr TKey InformFinish{TFile::Info, kNewSetup, "InformFinish", TKind::Flag, "0"};
-inline constexpr TKey RunningProcess{TFile::Info, kNewSetup, "RunningProcess", TKind::Text, ""};
-inline constexpr TKey ProgramNameNew{TFile::Info, kNewSetup, "ProgramName", TKind::Text, ""};
-inline constexpr TKey VersionNew{TFile::Info, kNewSetup, "VersionNew", TKind::Integer, "0"};
-inline constexpr TKey StampNew{TFile::Info, kNewSetup, "Stamp", TKind::Integer, "0"};
-inline constexpr TKey ValidVersions{TFile::Info, kNewSetup, "ValidVersions", TKind::Text, ""};
-inline constexpr TKey RemoveStartUpShortcut{TFile::Info, kNewSetup, "RemoveStartUpShortcut", TKind::Flag, "0"};
-inline constexpr TKey RemoveCheckForNewUpdateShortcut{TFile::Info, kNewSetup, "RemoveCheckForNewUpdateShortcut", TKind::Flag, "0"};
+constexpr TKey DownloadURL_UPDATE{TFile::Info, kNewSetup, "DownloadURL_UPDATE", TKind::Text, ""};
+constexpr TKey NameOfUpdateFile{TFile::Info, kNewSetup, "NameOfUpdateFile", TKind::Text, ""};
+constexpr TKey SizeOfUpdateFile{TFile::Info, kNewSetup, "SizeOfUpdateFile", TKind::Integer, "0"};
+constexpr TKey RequestConfirmationBeforeDownload{TFile::Info, kNewSetup, "RequestConfirmationBeforeDownload", TKind::Flag, "0"};
+constexpr TKey RequestConfirmationBeforeDownloadForce{TFile::Info, kNewSetup, "RequestConfirmationBeforeDownloadForce", TKind::Flag, "0"};
+constexpr TKey RequestConfirmationBeforeInstall{TFile::Info, kNewSetup, "RequestConfirmationBeforeInstall", TKind::Flag, "0"};
+constexpr TKey RequestConfirmationBeforeInstallForce{TFile::Info, kNewSetup, "RequestConfirmationBeforeInstallForce", TKind::Flag, "0"};
+constexpr TKey BackgroundUpdate{TFile::Info, kNewSetup, "BackgroundUpdate", TKind::Flag, "0"};
+constexpr TKey ShutDownMethod{TFile::Info, kNewSetup, "ShutDownMethod", TKind::Text, ""};
+constexpr TKey RestartProcess{TFile::Info, kNewSetup, "RestartProcess", TKind::Flag, "0"};
+constexpr TKey InformFinish{TFile::Info, kNewSetup, "InformFinish", TKind::Flag, "0"};
+constexpr TKey RunningProcess{TFile::Info, kNewSetup, "RunningProcess", TKind::Text, ""};
+constexpr TKey ProgramNameNew{TFile::Info, kNewSetup, "ProgramName", TKind::Text, ""};
+constexpr TKey VersionNew{TFile::Info, kNewSetup, "VersionNew", TKind::Integer, "0"};
+constexpr TKey StampNew{TFile::Info, kNewSetup, "Stamp", TKind::Integer, "0"};
+constexpr TKey ValidVersions{TFile::Info, kNewSetup, "ValidVersions", TKind::Text, ""};
+constexpr TKey RemoveStartUpShortcut{TFile::Info, kNewSetup, "RemoveStartUpShortcut", TKind::Flag, "0"};
+constexpr TKey RemoveCheckForNewUpdateShortcut{TFile::Info, kNewSetup, "RemoveCheckForNewUpdateShortcut", TKind::Flag, "0"};
 // INFO, sections General and AutoInform.
-inline constexpr TKey AutoInformMode{TFile::Info, kGeneral, "AutoInform", TKind::Integer, "0"};
-inline constexpr TKey DownloadURL_INFORM{TFile::Info, kAutoInform, "DownloadURL_INFORM", TKind::Text, ""};
-inline constexpr TKey NameOfInformFile{TFile::Info, kAutoInform, "NameOfInformFile", TKind::Text, ""};
-inline constexpr TKey SizeOfInformFile{TFile::Info, kAutoInform, "SizeOfInformFile", TKind::Integer, "0"};
-inline constexpr TKey AutoInformW{TFile::Info, kAutoInform, "AutoInformW", TKind::Integer, "360"};
-inline constexpr TKey AutoInformH{TFile::Info, kAutoInform, "AutoInformH", TKind::Integer, "360"};
+constexpr TKey AutoInformMode{TFile::Info, kGeneral, "AutoInform", TKind::Integer, "0"};
+constexpr TKey DownloadURL_INFORM{TFile::Info, kAutoInform, "DownloadURL_INFORM", TKind::Text, ""};
+constexpr TKey NameOfInformFile{TFile::Info, kAutoInform, "NameOfInformFile", TKind::Text, ""};
+constexpr TKey SizeOfInformFile{TFile::Info, kAutoInform, "SizeOfInformFile", TKind::Integer, "0"};
+constexpr TKey AutoInformW{TFile::Info, kAutoInform, "AutoInformW", TKind::Integer, "360"};
+constexpr TKey AutoInformH{TFile::Info, kAutoInform, "AutoInformH", TKind::Integer, "360"};
 }  // namespace Keys
 
 // Every key above, for tables and tests.
@@ -193,7 +193,7 @@ enum TTransient : int {
   kOvrConfirmDownloadForce = 6,
   kOvrConfirmInstallForce = 7,
 };
-inline constexpr uint8_t kNoOverride = 255;
+constexpr uint8_t kNoOverride = 255;
 using TTransientOptions = std::array<uint8_t, 8>;
 
 // The transient option (low byte of value kept; 255 gives the key back).
@@ -312,14 +312,14 @@ struct TInformText {
 // separator leaves that field and all later ones empty. Linear in the size.
 TInformText ParseInformText(const std::string& fileText);
 // The INFORM file is read whole up to this size; a larger one reads as empty.
-inline constexpr int64_t kMaxInformFileBytes = 4 * 1024 * 1024;
+constexpr int64_t kMaxInformFileBytes = 4 * 1024 * 1024;
 TInformText ReadInformFile(const std::string& path);  // AUSettings_win32.cpp
 
 // ---------------------------------------------------------------------------
 // Test-mode registry values (never written by the agent)
 // ---------------------------------------------------------------------------
 
-inline constexpr char kTestModeKey[] = "HKEY_CURRENT_USER\\Software\\Meridane\\Varnel\\AutoUpdate";
+constexpr const char* kTestModeKey = "HKEY_CURRENT_USER\\Software\\Meridane\\Varnel\\AutoUpdate";
 
 struct TTestModeValues {
   std::string testMode = "0";  // TestMode, default "0"
