@@ -77,6 +77,16 @@ struct TAgentRun {
   int32_t tickCounter = -3;    // checks run from 1 on
   int32_t stopCountdown = -1;  // 0: the next tick ends the run; below 0: never
   std::array<uint8_t, 8> transient{255, 255, 255, 255, 255, 255, 255, 255};
+  // The update cycle's share (autoupdate/UpdateCycle.h).
+  bool cycleRequest = false;     // the next schedule decision probes
+  int32_t cycleMode = 0;         // 2: a user check pending, 1: this tick's, 0: automatic
+  bool infoOnlyRequest = false;  // the next tick only downloads the INFO file
+  bool probingEnabled = true;    // false after a one-shot probe
+  bool testMode = false;         // the last test-mode check
+  std::string testUrl;           // TestModeURL as last read
+  uint32_t lastTestQuery = 0;    // tick count (ms) of the last registry read
+  int32_t phase = 0;             // 0 idle, 1 probing, 2 downloading, 3 installing
+  bool busy = false;             // a tick is being handled
 };
 TAgentRun& AgentRun();
 
