@@ -1,0 +1,195 @@
+// The agent's settings: key table, value rules, names and paths, readable
+// clock seconds, the INFORM text, the test-mode decision and the transient
+// overrides. Portable; the file and registry access is AUSettings_win32.cpp.
+#include "autoupdate/AUSettings.h"
+
+#include <limits>
+#include <optional>
+
+#include "package/PackX.h"
+#include "stub/StubState.h"
+#include "util/PathText.h"
+#include "util/Utils.h"
+
+namespace AU {
+
+namespace {
+
+constexpr int64_t kSecondsPerDay = 86400;
+// Clock seconds of the last second that the date functions can show.
+constexpr int64_t kLastClockSecond = static_cast<int64_t>(kDateTimeMax) * kSecondsPerDay - 1;
+
+const TKey* const kAllKeys[] = {
+    &Keys::ProbeSecondsInterval, &Keys::ProbeSecondsLast, &Keys::ProbeSecondsLastText,
+    &Keys::ReAskSecondsInterval, &Keys::ReAskSecondsLast, &Keys::ReAskSecondsLastText,
+    &Keys::VersionOriginal, &Keys::StampOriginal, &Keys::ProgramNameOriginal,
+    &Keys::TargetDir, &Keys::SharedDir, &Keys::AuxiliaryDir, &Keys::StartUpLink, &Keys::CheckforNewUpdateLink,
+    &Keys::BtnText, &Keys::Error, &Keys::Confirm, &Keys::Attention, &Keys::CharSet, &Keys::FontName,
+    &Keys::FontSize,
+    &Keys::DownloadURL_UPDATE, &Keys::NameOfUpdateFile, &Keys::SizeOfUpdateFile,
+    &Keys::RequestConfirmationBeforeDownload, &Keys::RequestConfirmationBeforeDownloadForce,
+    &Keys::RequestConfirmationBeforeInstall, &Keys::RequestConfirmationBeforeInstallForce,
+    &Keys::BackgroundUpdate, &Keys::ShutDownMethod, &Keys::RestartProcess, &Keys::InformFinish,
+    &Keys::RunningProcess, &Keys::ProgramNameNew, &Keys::VersionNew, &Keys::StampNew, &Keys::ValidVersions,
+    &Keys::RemoveStartUpShortcut, &Keys::RemoveCheckForNewUpdateShortcut,
+    &Keys::AutoInformMode, &Keys::DownloadURL_INFORM, &Keys::NameOfInformFile, &Keys::SizeOfInformFile,
+    &Keys::AutoInformW, &Keys::AutoInformH,
+};
+
+std::optional<TPlace>& PlaceOverride() {
+  static std::optional<TPlace> place;
+  return place;
+}
+
+// Position of a field separator: the n-th "|" from the left (n from 1).
+size_t NthBar(const std::string& text, int n) {
+  size_t at = std::string::npos;
+  for (int i = 0; i < n; ++i) {
+    at = text.find('|', at == std::string::npos ? 0 : at + 1);
+    if (at == std::string::npos) return at;
+  }
+  return at;
+}
+
+}  // namespace
+
+const TKey* const* AllKeys(size_t& count) {
+  count = sizeof(kAllKeys) / sizeof(kAllKeys[0]);
+  return kAllKeys;
+}
+
+std::string DefaultMessageText(const std::string& key) {
+  static const char* const kDefaults[][2] = {
+      {"s3", "File Download Aborted!"},     {"s4", "File not Found!"},
+      {"s5", "Unable to Download File!"},   {"s31", "Downloading INFO File..."},
+      {"s32", "Downloading UPDATE File..."}, {"s33", "Downloading INFORM File..."},
+      {"s34", "New Version"},               {"s35", "Download"},
+  };
+  for (const auto& entry : kDefaults)
+    if (key == entry[0]) return entry[1];
+  return "";
+}
+
+// --- Value rules ------------------------------------------------------------
+
+bool FlagValue(const std::string& stored) { return stored == "1"; }
+
+int64_t IntegerValue(const std::string& stored, int64_t def) { return TextToInt64(stored, def); }
+
+int64_t IntegerDefault(const TKey& key) { return TextToInt64(key.def, 0); }
+
+bool FlagWithOverride(uint8_t override, const std::string& stored) {
+  return override == kNoOverride ? FlagValue(stored) : override == 1;
+}
+
+std::string DayText(const TDateTimeParts& day) { return DateText(EncodeDateTime(day)); }
+
+std::string ReadableClockSeconds(int64_t clockSeconds) {
+  const int64_t s = clockSeconds < 0 ? 0 : clockSeconds > kLastClockSecond ? kLastClockSecond : clockSeconds;
+  const int64_t days = s / kSecondsPerDay;
+  const int64_t inDay = s % kSecondsPerDay;
+  // Whole days are exact in a double; the time of day is formatted from the
+  // integer seconds, so no rounding can move a value across a second.
+  TDateTimeParts parts = DecodeDateTime(static_cast<double>(days));
+  parts.hour = static_cast<int>(inDay / 3600);
+  parts.minute = static_cast<int>(inDay / 60 % 60);
+  parts.second = static_cast<int>(inDay % 60);
+  return DayText(parts) + " " + ZeroPad(parts.hour, 2) + ":" + ZeroPad(parts.minute, 2) + ":" +
+         ZeroPad(parts.second, 2);
+}
+
+int64_t ClockSecondsPlus(int64_t when, int64_t seconds) {
+  int64_t sum = 0;
+  if (!__builtin_add_overflow(when, seconds, &sum)) return sum;
+  return seconds > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+}
+
+// --- Names and paths --------------------------------------------------------
+
+std::string OriginalFileNameOf(const std::string& infoFileName) {
+  std::string name = FileNamePart(infoFileName);
+  for (size_t dot = name.rfind('.'); dot != std::string::npos; dot = name.rfind('.')) name.erase(dot);
+  return name + ".original";
+}
+
+std::string AgentFileNamePart(const std::string& name) {
+  const std::string part = FileNamePart(name);
+  // A drive-relative name such as "C:x.exe" keeps only what follows the colon.
+  const std::string file = part.substr(part.find_last_of(':') == std::string::npos ? 0 : part.find_last_of(':') + 1);
+  const std::string trimmed = Trim(file);
+  if (trimmed.empty() || trimmed == "." || trimmed == ".." || IsWindowsDeviceName(file)) return "";
+  return file;
+}
+
+std::string AgentFilePath(const std::string& folder, const std::string& name) {
+  const std::string part = AgentFileNamePart(name);
+  return part.empty() ? "" : folder + part;
+}
+
+void SetPlace(const TPlace& place) { PlaceOverride() = place; }
+
+void ResetPlace() { PlaceOverride().reset(); }
+
+TPlace Place() {
+  if (PlaceOverride()) return *PlaceOverride();
+  return TPlace{Stub::OwnDir(), Stub::OwnInfo().InfoFileName()};
+}
+
+std::string InfoFilePath() {
+  const TPlace place = Place();
+  return AgentFilePath(place.folder, place.infoFileName);
+}
+
+std::string OriginalFilePath() {
+  const TPlace place = Place();
+  if (AgentFileNamePart(place.infoFileName).empty()) return "";
+  return place.folder + OriginalFileNameOf(place.infoFileName);
+}
+
+// --- Transient overrides ----------------------------------------------------
+
+uint8_t TransientOption(TTransient index) { return Stub::AgentRun().transient[index]; }
+
+void SetTransientOption(TTransient index, int64_t value) {
+  Stub::AgentRun().transient[index] = static_cast<uint8_t>(value & 0xFF);
+}
+
+bool AskBeforeChecking() { return TransientOption(kAskBeforeChecking) == 1; }
+
+std::string TransientOptionList(const TTransientOptions& options) { return Stub::TransientList(options); }
+
+void ApplyTransientOptionList(TTransientOptions& options, const std::string& list) {
+  Stub::ApplyTransientList(options, list);
+}
+
+// --- INFORM text --------------------------------------------------------------
+
+TInformText ParseInformText(const std::string& fileText) {
+  const std::string text = StartsWith(kScrambleMarker, fileText) ? ScrambleText(fileText, false) : fileText;
+  TInformText result;
+  const size_t bar1 = NthBar(text, 1);
+  const size_t bar2 = NthBar(text, 2);
+  const size_t bar4 = NthBar(text, 4);
+  if (bar1 != std::string::npos)
+    result.storedToken = bar2 == std::string::npos ? text.substr(bar1 + 1) : text.substr(bar1 + 1, bar2 - bar1 - 1);
+  if (bar4 != std::string::npos) result.text = text.substr(bar4 + 1);
+  if (std::optional<std::string> plain = TryUnscrambleToken(result.storedToken)) {
+    result.token = *plain;
+    result.tokenValid = true;
+  }
+  return result;
+}
+
+// --- Test mode ------------------------------------------------------------------
+
+bool IsTestModeOn(const TTestModeValues& values, const TDateTimeParts& today) {
+  return values.testMode == "1" && values.testModeDate == DayText(today);
+}
+
+TDateTimeParts Today() {
+  TDateTimeParts now = systext_platform::LocalNow();
+  now.hour = now.minute = now.second = 0;
+  return now;
+}
+
+}  // namespace AU
