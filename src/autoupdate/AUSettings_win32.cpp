@@ -156,9 +156,9 @@ std::string InformFilePath() { return AgentFilePath(Place().folder, NameOfInform
 // --- INFORM file and test mode ----------------------------------------------------
 
 TInformText ReadInformFile(const std::string& path) {
-  const int64_t size = FileSizeByName(path);
+  const int64_t size = Files::FileSizeByName(path);
   if (path.empty() || size <= 0 || size > kMaxInformFileBytes) return TInformText{};
-  return ParseInformText(ReadFilePart(path, kMaxInformFileBytes));
+  return ParseInformText(Files::ReadFilePart(path, kMaxInformFileBytes));
 }
 
 TTestModeValues ReadTestModeValues() {
