@@ -175,7 +175,8 @@ TDownloadResult DownloadFileAU(const std::string& folderIn, const std::string& n
   TFetch fetch;
   if (FileExists(result.source)) {
     fetch = FetchLocal(result.source, target, kind, showWindow);
-  } else if (!run.testMode && InternetConnected()) {
+  } else if (!run.testMode && !IsLocalSource(folder) && InternetConnected()) {
+    // A drive or network folder that is not there is not asked for over HTTP.
     const std::string url = folder + "/" + name;
     result.source = url;
     fetch = FetchHttp(url, kind == kKindInfo ? std::string() : target);
@@ -222,7 +223,7 @@ bool SizeCheckPasses() {
   if (!t.name.empty() && !t.folder.empty()) {
     if (FileExists(tried)) {
       actual = Files::FileSizeByName(tried);
-    } else if (!run.testMode && InternetConnected()) {
+    } else if (!run.testMode && !IsLocalSource(t.folder) && InternetConnected()) {
       tried = t.folder + "/" + t.name;
       actual = HTTP_GetFileSize(tried);
     }
@@ -274,6 +275,7 @@ void ReportUserCheck(const TProbeResult& probe, const TDownloadResult& info) {
   facts.s2 = MessageText("s2");
   facts.s4 = MessageText("s4");
   facts.s21 = MessageText("s21");
+  facts.programName = ProgramNameOriginal();
   const TUserReport report = UserCheckReport(facts);
   const TMsgBoxLook look = MsgBoxLook();
   if (report.error)

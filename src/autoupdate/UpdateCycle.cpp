@@ -111,17 +111,20 @@ std::string AskBeforeCheckingText(const std::string& s22, const std::string& s23
 
 TUserReport UserCheckReport(const TUserReportFacts& f) {
   TUserReport report;
+  const std::string s2 = WithProgramName(f.s2, f.programName);
+  const std::string s4 = WithProgramName(f.s4, f.programName);
+  const std::string s21 = WithProgramName(f.s21, f.programName);
   if (!f.testMode && !f.connected) {
     report.error = true;
-    report.text = f.s2 + (f.connectionError.empty() ? std::string() : "<P><P>" + f.connectionError);
+    report.text = s2 + (f.connectionError.empty() ? std::string() : "<P><P>" + f.connectionError);
   } else if (f.status == 0) {
     // A failed INFO download is an error in test mode too, and also when the
     // download left no text (a missing local file, an empty answer): it is
     // never reported as "no new version".
     report.error = true;
-    report.text = f.downloadError.empty() ? f.s4 + "<P><P>" + f.source : f.downloadError;
+    report.text = f.downloadError.empty() ? s4 + "<P><P>" + f.source : f.downloadError;
   } else {
-    report.text = f.s21;
+    report.text = s21;
     if (f.developerMode) report.text += "<P><P>(" + IntToText(f.status) + " - " + f.reason + ")   ";
   }
   return report;

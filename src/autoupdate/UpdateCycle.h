@@ -150,6 +150,7 @@ struct TUserReportFacts {
   std::string source;           // where the INFO file was looked for
   bool developerMode = false;
   std::string s2, s4, s21;
+  std::string programName;      // put in place of "PROG_NAME" in s2, s4 and s21
 };
 struct TUserReport {
   bool error = false;  // an error box (owner mode 0, caption Error), else a notice (owner mode 1, Attention)
@@ -158,7 +159,7 @@ struct TUserReport {
 // The report of a check the user asked for that installed nothing: no
 // connection (s2), a failed INFO download (its text, or s4 and the source
 // when it left none), else no new version (s21, with the status in
-// developer mode).
+// developer mode). "PROG_NAME" in the message texts becomes the program name.
 TUserReport UserCheckReport(const TUserReportFacts& f);
 
 // --- DownloadFileAU ----------------------------------------------------------

@@ -216,7 +216,8 @@ TEST(UpdateCycleTexts, UserCheckReport) {
   TUserReportFacts f;
   f.s2 = "No connection.";
   f.s4 = "File not Found!";
-  f.s21 = "No new version.";
+  f.s21 = "No new version of PROG_NAME.";
+  f.programName = "Prod";
   f.source = "http://h/p\\Prod.info";
   f.status = 3;
   f.reason = "New version is not higher then old version";
@@ -246,9 +247,9 @@ TEST(UpdateCycleTexts, UserCheckReport) {
 
   r = UserCheckReport(f);
   EXPECT_FALSE(r.error);
-  EXPECT_EQ(r.text, "No new version.");
+  EXPECT_EQ(r.text, "No new version of Prod.");
   f.developerMode = true;
-  EXPECT_EQ(UserCheckReport(f).text, "No new version.<P><P>(3 - New version is not higher then old version)   ");
+  EXPECT_EQ(UserCheckReport(f).text, "No new version of Prod.<P><P>(3 - New version is not higher then old version)   ");
 }
 
 TEST(UpdateCycleDownload, WindowAndLabel) {
