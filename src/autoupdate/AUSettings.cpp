@@ -118,6 +118,9 @@ std::string AgentFileNamePart(const std::string& name) {
   const std::string file = part.substr(part.find_last_of(':') == std::string::npos ? 0 : part.find_last_of(':') + 1);
   const std::string trimmed = Trim(file);
   if (trimmed.empty() || trimmed == "." || trimmed == ".." || IsWindowsDeviceName(file)) return "";
+  // Wildcards and the other characters that no file name holds.
+  for (char c : file)
+    if (static_cast<unsigned char>(c) < 0x20 || std::string("<>\"|?*").find(c) != std::string::npos) return "";
   return file;
 }
 

@@ -152,8 +152,9 @@ int64_t ClockSecondsPlus(int64_t when, int64_t seconds);
 std::string OriginalFileNameOf(const std::string& infoFileName);
 // The name part (no directory) of a file name taken from a settings file or
 // the package, for a file in the agent folder. Empty when nothing usable is
-// left: an empty name, "." or "..", or a device name (CON, NUL, COM1, ...),
-// which would open a device instead of a file; an empty name offers nothing.
+// left: an empty name, "." or "..", a device name (CON, NUL, COM1, ...),
+// which would open a device instead of a file, or a name with wildcards or
+// other characters that no file name holds; an empty name offers nothing.
 std::string AgentFileNamePart(const std::string& name);
 // folder (with trailing "\") + AgentFileNamePart(name); empty when the name
 // part is empty.

@@ -6,6 +6,7 @@
 #include "package/StubSetupWin.h"
 #include "stub/QuietRun.h"
 #include "stub/Stub.h"
+#include "autoupdate/AgentControl.h"
 #include "util/Switches.h"
 #include "util/SysInfo.h"
 #include "util/Win.h"
@@ -15,6 +16,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   AU::InstallCycleHooks();
   const std::string commandLine = ::GetCommandLineA();
   QuietRun::Start(CommandLineArgs(commandLine, ExePath()), commandLine);
+  AgentControl::InstallControlHook();
   const uint32_t exitCode = Stub::RunStub();
   QuietRun::Finish(exitCode);
   return static_cast<int>(exitCode);

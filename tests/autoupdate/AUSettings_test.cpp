@@ -192,6 +192,12 @@ TEST(AUSettingsNames, AgentFileNamesKeepOnlyAUsableNamePart) {
       {"nul.txt", ""},
       {"updates\\COM1", ""},
       {"LPT1.exe", ""},
+      {"*.exe", ""},
+      {"Update?.exe", ""},
+      {"a<b>.exe", ""},
+      {"Up\"date\".exe", ""},
+      {"Up|date.exe", ""},
+      {"Up\tdate.exe", ""},
   };
   for (const auto& [name, part] : cases) EXPECT_EQ(AgentFileNamePart(name), part) << "'" << name << "'";
   EXPECT_EQ(AgentFilePath("C:\\Agent\\", "x\\Update.exe"), "C:\\Agent\\Update.exe");
