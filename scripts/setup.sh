@@ -13,6 +13,8 @@ PACKAGES=(
   xvfb x11-utils x11-apps imagemagick fonts-wine
   osslsigncode zip unzip p7zip-full time
   clang libclang-rt-14-dev
+  # The downloader's tests: nginx with a generated test CA, and the fault server.
+  nginx openssl python3
 )
 
 SUDO=""
