@@ -1,6 +1,8 @@
 // The update cycle of the X_ agent, applying the decisions of UpdateCycle.h.
 #include "autoupdate/StubAU.h"
 
+#include <algorithm>
+
 #include "autoupdate/AUSettings.h"
 #include "net/CommUtils.h"
 #include "net/HttpDecisions.h"
@@ -294,7 +296,11 @@ void PerformShot() {
   NotifyListener(kNotifyInfoDownload, 1);
   const TDownloadResult info = DownloadFileAU(Stub::OwnInfo().InfoFolderURL(), Stub::OwnInfo().InfoFileName(), kKindInfo);
   NotifyListener(kNotifyInfoDownload, 2);
-  WriteProbeSecondsLast(ClockSecondsNow());
+  const int64_t probed = ClockSecondsNow();
+  // Kept in the run state when the .original file does not take it (locked,
+  // read-only): an agent whose file cannot be written would otherwise probe
+  // on every tick.
+  run.unsavedProbeLast = WriteProbeSecondsLast(probed) ? 0 : probed;
 
   const TProbeResult probe = GetOkToPerformAU(info.ok);
   bool performed = false;
@@ -353,7 +359,7 @@ void CycleChecks(Stub::TAgentRun& run) {
   facts.cycleRequest = run.cycleRequest;
   facts.testMode = run.testMode;
   facts.interval = ProbeSecondsInterval();
-  facts.lastProbe = ProbeSecondsLast();
+  facts.lastProbe = std::max(ProbeSecondsLast(), run.unsavedProbeLast);
   facts.now = ClockSecondsNow();
   int status = ScheduleStatus(facts);
   run.cycleRequest = false;

@@ -416,3 +416,19 @@ TEST_F(StubAUTest, NotificationsOfTheInfoDownload) {
   EXPECT_EQ(Stub::AgentRun().tickCounter, -3);  // the info-only tick does not count
   ::DestroyWindow(listener);
 }
+
+TEST_F(StubAUTest, AnOriginalFileThatCannotBeWrittenDoesNotMakeEveryTickAProbe) {
+  WriteOriginal("VersionOriginal=100\r\nProbeSecondsInterval=3600\r\n");
+  WriteInfo("VersionNew=100\r\n");
+  const std::string original = agentDir + "\\Prod.original";
+  // Held open for reading by another: reads work, writes fail.
+  HANDLE held = ::CreateFileA(original.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  for (int i = 0; i < 6; ++i) AU::AgentTimerTick();
+  ::CloseHandle(held);
+  const auto& lines = trace->Lines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find("GetOkToPerformAU = ") != std::string::npos; }),
+            1);
+  EXPECT_EQ(Original("ProbeSecondsLast"), "");
+}
