@@ -239,3 +239,28 @@ TEST_F(AgentCycleTest, UserCheckThroughCommand31WithTheListenerHearingIt) {
   EXPECT_TRUE(WaitUntil([] { return !g_heard.empty() && g_heard.back().first == 43u; }, 5000));
   ::DestroyWindow(listener);
 }
+
+TEST_F(AgentCycleTest, StatusLabelInTheMsgBoxFontReadsRightToLeftForArabic) {
+  for (const char* charset : {"0", "178"}) {
+    SCOPED_TRACE(charset);
+    ::DeleteFileA(log.c_str());
+    ASSERT_TRUE(testweb::Put(std::string("cycle/label/") + kInfoName, "[NewSetup]\r\nVersionNew=100\r\n"));
+    WriteAgent(testweb::HttpUrl("/cycle/label"));
+    WriteBytes(folder + "\\Prod.original",
+               std::string("[OriginalSetup]\r\nVersionOriginal=100\r\nProbeSecondsInterval=0\r\n[MsgBox]\r\nCharSet=") +
+                   charset + "\r\n[AutoUpdate]\r\ns31=Fetching the news...\r\n");
+    TProc agent(x, "/SleepX=0");
+    EXPECT_TRUE(WaitUntil([&] { return ReadBytes(log).find("GetOkToPerformAU = ") != std::string::npos; }, kProbeMs));
+    HWND window = FindTop(".AutoUpdate.X_Prod");
+    ASSERT_NE(window, nullptr);
+    HWND label = ::FindWindowExA(window, nullptr, "Static", nullptr);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(WindowText(label), "Fetching the news...");
+    const bool rtl = std::string(charset) == "178";
+    EXPECT_EQ((::GetWindowLongA(label, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0, rtl);
+    EXPECT_EQ((::GetWindowLongA(label, GWL_STYLE) & SS_RIGHT) != 0, rtl);
+    EXPECT_FALSE(::IsWindowVisible(window));  // an INFO download never shows the window
+    ::PostMessageA(window, Stub::wm_ShutDown, 0, 0);
+    EXPECT_EQ(agent.Wait(kStartMs), 0u);
+  }
+}
