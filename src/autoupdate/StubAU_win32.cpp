@@ -263,7 +263,7 @@ namespace {
 void ReportUserCheck(const TProbeResult& probe, const TDownloadResult& info) {
   Stub::TAgentRun& run = Run();
   std::string connectionError;
-  const bool connected = run.testMode || InternetConnected(&connectionError);
+  const bool connected = InternetConnected(&connectionError);
   Echo(" TestMode=" + TrueFalse(run.testMode) + " InternetConnected=" + TrueFalse(connected));
   TUserReportFacts facts;
   facts.testMode = run.testMode;
