@@ -1,7 +1,8 @@
 #include "autoupdate/UpdateCycle.h"
 
-#include <limits>
+#include <string_view>
 
+#include "autoupdate/AUSettings.h"
 #include "stub/StubControl.h"
 #include "util/PathText.h"
 #include "util/Utils.h"
@@ -11,21 +12,13 @@ namespace AU {
 
 std::string StatusReason(int status) { return SUB::GetItem(kResultList, status); }
 
-int64_t AddSaturated(int64_t a, int64_t b) {
-  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-  if (b > 0 && a > kMax - b) return kMax;
-  if (b < 0 && a < kMin - b) return kMin;
-  return a + b;
-}
-
 int ScheduleStatus(const TScheduleFacts& f) {
   int status = 0;
   if (f.probingEnabled || f.cycleRequest) {
     const int64_t interval = f.testMode ? 5 : f.interval;
     // A junk last time or interval near the ends of the range must not wrap
     // into "due every tick" (or "never").
-    if (f.now >= AddSaturated(f.lastProbe, interval)) status = 1;
+    if (f.now >= ClockSecondsPlus(f.lastProbe, interval)) status = 1;
     if (f.interval == 0 && status == 1) status = 2;
     if (f.interval == -1) status = 0;
     if (f.cycleRequest) status = 1;
@@ -49,7 +42,7 @@ bool TestModeQueryDue(bool force, uint32_t nowMs, uint32_t lastReadMs) {
 }
 
 bool ReAskIntervalOver(int64_t interval, int64_t last, int64_t now) {
-  return interval > 0 && now > AddSaturated(last, interval);
+  return interval > 0 && now > ClockSecondsPlus(last, interval);
 }
 
 bool VersionIsValid(const std::string& validVersions, int64_t versionOriginal) {
@@ -147,7 +140,7 @@ const char* StatusLabelDefault(int kind) {
 bool IsSafeFileName(const std::string& name) {
   if (name.empty() || name == "." || name == ".." || IsWindowsDeviceName(name)) return false;
   for (unsigned char c : name)
-    if (c < ' ' || c == ':' || c == '\\' || c == '/') return false;
+    if (c < ' ' || std::string_view(":\\/<>\"|?*").find(static_cast<char>(c)) != std::string_view::npos) return false;
   return true;
 }
 

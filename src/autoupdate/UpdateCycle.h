@@ -43,9 +43,6 @@ std::string StatusReason(int status);
 inline constexpr char kTestModeNote[] = "<P><P><T><B>PLEASE NOTE</B> - You are now running in <B>Test Mode</B>!";
 inline constexpr char kBadSecretToken[] = "Bad Secret Token!";
 
-// a + b, held at the ends of the 64-bit range instead of wrapping.
-int64_t AddSaturated(int64_t a, int64_t b);
-
 // --- Schedule ----------------------------------------------------------------
 
 struct TScheduleFacts {
@@ -171,8 +168,8 @@ bool ShowsDownloadWindow(int kind, bool confirmBeforeDownload, int32_t cycleMode
 const char* StatusLabelKey(int kind);
 const char* StatusLabelDefault(int kind);
 // A file name from the INFO file that can only name a file in the agent's
-// folder: not empty, not "." or "..", no drive or stream colon, no control
-// characters, no device name. (Callers pass the name part.)
+// folder: not empty, not "." or "..", no drive or stream colon, no path
+// separator, wildcard or control character, no device name.
 bool IsSafeFileName(const std::string& name);
 
 struct TInfoOutcome {

@@ -266,7 +266,7 @@ TEST(UpdateCycleDownload, WindowAndLabel) {
 
 TEST(UpdateCycleDownload, SafeFileNames) {
   for (const char* good : {"Setup.exe", "Prod.AutoUpdate.info", "a b.txt"}) EXPECT_TRUE(IsSafeFileName(good)) << good;
-  for (const char* bad : {"", ".", "..", "NUL", "com1.exe", "x.exe:stream", "C:x.exe", "a\tb", "a\\b", "a/b"})
+  for (const char* bad : {"", ".", "..", "NUL", "com1.exe", "x.exe:stream", "C:x.exe", "a\tb", "a\\b", "a/b", "*.exe", "a?b", "a|b"})
     EXPECT_FALSE(IsSafeFileName(bad)) << bad;
 }
 
