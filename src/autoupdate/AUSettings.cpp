@@ -41,6 +41,19 @@ std::optional<TPlace>& PlaceOverride() {
   return place;
 }
 
+// Appends value (below 0 counts as 0) in decimal with at least width digits.
+void AppendDigits(std::string& text, int value, int width) {
+  if (value < 0) value = 0;
+  char digits[12];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0 && n < 11);
+  for (int i = n; i < width; ++i) text += '0';
+  while (n > 0) text += digits[--n];
+}
+
 // Position of a field separator: the n-th "|" from the left (n from 1).
 size_t NthBar(const std::string& text, int n) {
   size_t at = std::string::npos;
@@ -82,20 +95,32 @@ bool FlagWithOverride(uint8_t override, const std::string& stored) {
   return override == kNoOverride ? FlagValue(stored) : override == 1;
 }
 
-std::string DayText(const TDateTimeParts& day) { return DateText(EncodeDateTime(day)); }
+std::string DayText(const TDateTimeParts& day) {
+  static const char kMonthNames[] = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+  const int month = day.month >= 1 && day.month <= 12 ? day.month : 1;
+  std::string text;
+  AppendDigits(text, day.day, 2);
+  text += '-';
+  text.append(kMonthNames + 3 * (month - 1), 3);
+  text += '-';
+  AppendDigits(text, day.year, 4);
+  return text;
+}
 
 std::string ReadableClockSeconds(int64_t clockSeconds) {
   const int64_t s = clockSeconds < 0 ? 0 : clockSeconds > kLastClockSecond ? kLastClockSecond : clockSeconds;
   const int64_t days = s / kSecondsPerDay;
-  const int64_t inDay = s % kSecondsPerDay;
+  const int inDay = static_cast<int>(s - days * kSecondsPerDay);
   // Whole days are exact in a double; the time of day is formatted from the
   // integer seconds, so no rounding can move a value across a second.
-  TDateTimeParts parts = DecodeDateTime(static_cast<double>(days));
-  parts.hour = static_cast<int>(inDay / 3600);
-  parts.minute = static_cast<int>(inDay / 60 % 60);
-  parts.second = static_cast<int>(inDay % 60);
-  return DayText(parts) + " " + ZeroPad(parts.hour, 2) + ":" + ZeroPad(parts.minute, 2) + ":" +
-         ZeroPad(parts.second, 2);
+  std::string text = DayText(DecodeDateTime(static_cast<double>(days)));
+  text += ' ';
+  AppendDigits(text, inDay / 3600, 2);
+  text += ':';
+  AppendDigits(text, inDay / 60 % 60, 2);
+  text += ':';
+  AppendDigits(text, inDay % 60, 2);
+  return text;
 }
 
 int64_t ClockSecondsPlus(int64_t when, int64_t seconds) {
@@ -120,7 +145,8 @@ std::string AgentFileNamePart(const std::string& name) {
   if (trimmed.empty() || trimmed == "." || trimmed == ".." || IsWindowsDeviceName(file)) return "";
   // Wildcards and the other characters that no file name holds.
   for (char c : file)
-    if (static_cast<unsigned char>(c) < 0x20 || std::string("<>\"|?*").find(c) != std::string::npos) return "";
+    if (static_cast<unsigned char>(c) < 0x20 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*')
+      return "";
   return file;
 }
 

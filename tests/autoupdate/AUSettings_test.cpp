@@ -150,6 +150,8 @@ TEST(AUSettingsClock, ReadableCopies) {
 TEST(AUSettingsClock, TestModeDayText) {
   EXPECT_EQ(DayText(TDateTimeParts{2026, 12, 5, 22, 15, 3}), "05-DEC-2026");
   EXPECT_EQ(DayText(TDateTimeParts{2027, 1, 1, 0, 0, 0}), "01-JAN-2027");
+  EXPECT_EQ(DayText(TDateTimeParts{12345, 12, 31, 0, 0, 0}), "31-DEC-12345");
+  EXPECT_EQ(DayText(TDateTimeParts{-5, 13, -1, 0, 0, 0}), "00-JAN-0000");  // never a broken text
 }
 
 TEST(AUSettingsClock, SumsSaturateInsteadOfWrapping) {
