@@ -172,10 +172,10 @@ TDownloadResult DownloadFileAU(const std::string& folderIn, const std::string& n
 
   // An update or inform file left by an earlier attempt must never pass for
   // this one's: only what arrives now reaches the token check.
-  if (kind != kKindInfo && !SamePath(result.source, target)) RemoveFile(target);
-
   TFetch fetch;
-  if (FileExists(result.source)) {
+  if (kind != kKindInfo && !SamePath(result.source, target) && FileExists(target) && !RemoveFile(target)) {
+    fetch.error = http::WriteErrorText(name, target);
+  } else if (FileExists(result.source)) {
     fetch = FetchLocal(result.source, target, kind, showWindow);
   } else if (!run.testMode && !IsLocalSource(folder) && InternetConnected()) {
     // A drive or network folder that is not there is not asked for over HTTP.

@@ -306,3 +306,16 @@ TEST_F(StubAUTest, AnOriginalFileThatCannotBeWrittenDoesNotMakeEveryTickAProbe) 
             1);
   EXPECT_EQ(Original("ProbeSecondsLast"), "");
 }
+
+TEST_F(StubAUTest, AnEarlierFileThatCannotBeRemovedFailsTheFetch) {
+  // The source is empty (nothing to copy): the earlier file would be what the token check reads.
+  WriteBytes(updateDir + "\\Setup.exe", "");
+  BuildAgent(agentDir + "\\Setup.exe", kToken, infoDir);
+  const std::string stale = agentDir + "\\Setup.exe";
+  HANDLE held = ::CreateFileA(stale.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const AU::TDownloadResult r = AU::DownloadFileAU(updateDir, "Setup.exe", AU::kKindUpdate);
+  ::CloseHandle(held);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("Unable to write"), std::string::npos) << r.error;
+}
