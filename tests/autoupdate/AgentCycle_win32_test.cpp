@@ -264,3 +264,31 @@ TEST_F(AgentCycleTest, StatusLabelInTheMsgBoxFontReadsRightToLeftForArabic) {
     EXPECT_EQ(agent.Wait(kStartMs), 0u);
   }
 }
+
+TEST_F(AgentCycleTest, AnAgentBuiltWithVarnelPackStartedAsThePlainAgent) {
+  const std::string payload = dir.File("payload");
+  ::CreateDirectoryA(payload.c_str(), nullptr);
+  WriteBytes(payload + "\\readme.txt", "agent");
+  const std::string plain = folder + "\\Prod.exe";
+  const std::string url = testweb::HttpUrl("/cycle/plain");
+  TProc pack(testsupport::BuildPath("tools/varnel-pack/varnel-pack.exe"),
+             "build --stub \"" + StubPath() + "\" -o \"" + plain + "\" --agent-package --agent-trace-log --info-url " +
+                 url + " --info-file " + kInfoName + " --agent-file Prod.exe --token Prod-2026 \"" + payload + "\"");
+  ASSERT_EQ(pack.Wait(60000), 0u);
+  WriteBytes(folder + "\\Prod.original",
+             "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n");
+  ASSERT_TRUE(testweb::Put("cycle/plain/Setup.exe", std::string(5000, 'u')));
+  ASSERT_TRUE(testweb::Put(std::string("cycle/plain/") + kInfoName, Info(url, 5000)));
+
+  TProc agent(plain, "/DELAY=0");
+  EXPECT_TRUE(WaitUntil([&] { return Has(ReadBytes(log), "Release accepted"); }, kProbeMs)) << ReadBytes(log);
+  const std::string trace = ReadBytes(log);
+  EXPECT_TRUE(Has(trace, "GetOkToPerformAU = 6 - OK")) << trace;
+  EXPECT_TRUE(Has(trace, "Release accepted: VersionNew=101 Stamp=8 AutoInform=0")) << trace;
+  HWND window = FindTop(".AutoUpdate.X_Prod");
+  ASSERT_NE(window, nullptr);
+  ::PostMessageA(window, Stub::wm_ShutDown, 0, 0);
+  EXPECT_EQ(agent.Wait(kStartMs), 0u);
+  // The X_ copy ends and deletes its own file.
+  EXPECT_TRUE(WaitUntil([&] { return !Exists(x); }, kProbeMs));
+}
