@@ -23,7 +23,8 @@ namespace {
 
 constexpr char kInfoName[] = "Prod.AutoUpdate.info";
 constexpr char kRegKey[] = "Software\\Meridane\\Varnel\\AutoUpdate";
-constexpr int kProbeMs = 30000;
+// Generous: the first 32-bit program of a fresh wine server takes long to start.
+constexpr int kProbeMs = 90000;
 
 class AgentCycleTest : public ::testing::Test {
  protected:
@@ -209,7 +210,7 @@ TEST_F(AgentCycleTest, UserCheckThroughCommand31WithTheListenerHearingIt) {
   g_heard.clear();
 
   TProc agent(x, "/SleepX=0");
-  HWND window = WaitForWindow(".AutoUpdate.X_Prod");
+  HWND window = WaitForWindow(".AutoUpdate.X_Prod", kProbeMs);
   ASSERT_NE(window, nullptr);
   ::PostMessageA(window, Stub::wm_LocalMsg, reinterpret_cast<WPARAM>(listener), g_listenerMessage);
   ::PostMessageA(window, Stub::wm_AgentMsg, 31, 2);
