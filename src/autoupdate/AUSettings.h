@@ -217,6 +217,7 @@ std::string ReadText(const TKey& key);
 int64_t ReadInteger(const TKey& key);
 // Flags of INFO apply their transient override where they have one.
 bool ReadFlag(const TKey& key);
+// A value with a line break is refused (false): it would add keys of its own.
 bool WriteText(const TKey& key, const std::string& value);
 bool WriteInteger(const TKey& key, int64_t value);
 // Writes the clock seconds and, for ProbeSecondsLast and ReAskSecondsLast,

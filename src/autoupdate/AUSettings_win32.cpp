@@ -41,9 +41,11 @@ std::string Stored(const TKey& key) {
   return ReadIniString(file, key.section, key.name, "");
 }
 
+// A value with a line break would end its line in the file and start a key
+// of its own: such a value is not written.
 bool Write(const TKey& key, const std::string& value) {
   const std::string file = FilePathOf(key.file);
-  if (file.empty()) return false;
+  if (file.empty() || value.find_first_of("\r\n") != std::string::npos) return false;
   return WriteIniString(file, key.section, key.name, value);
 }
 

@@ -186,6 +186,12 @@ TEST_F(AUSettingsWin, AFailedWriteIsReportedAsFailed) {
 
   SetPlace(TPlace{dir_.Path() + "\\", kInfoName});
   WriteOriginal("[OriginalSetup]\r\nStamp=1\r\n");
+  // A line break would smuggle a key of its own into the file.
+  EXPECT_FALSE(WriteText(Keys::ProgramNameOriginal, "Acme\r\nVersionOriginal=999"));
+  EXPECT_FALSE(WriteText(Keys::ProgramNameOriginal, "Acme\nVersionOriginal=999"));
+  EXPECT_EQ(VersionOriginal(), 0);
+  EXPECT_TRUE(WriteText(Keys::ProgramNameOriginal, "Acme 2"));
+  EXPECT_EQ(ProgramNameOriginal(), "Acme 2");
   // A file that another process holds without sharing takes no write.
   HANDLE held = CreateFileA(Original().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
