@@ -2,6 +2,7 @@
 // setup run, the update cycle, the agent commands) install their hooks in
 // StubWin::Hooks() here before the run starts. A quiet run (/QUIET) is set
 // up before the run, and its log ends with the exit code.
+#include "autoupdate/StubAU.h"
 #include "package/StubSetupWin.h"
 #include "stub/QuietRun.h"
 #include "stub/Stub.h"
@@ -12,6 +13,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   StubSetup::InstallSetupHook();
+  AU::InstallCycleHooks();
   const std::string commandLine = ::GetCommandLineA();
   QuietRun::Start(CommandLineArgs(commandLine, ExePath()), commandLine);
   AgentControl::InstallControlHook();

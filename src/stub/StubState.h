@@ -87,6 +87,7 @@ struct TAgentRun {
   uint32_t lastTestQuery = 0;    // tick count (ms) of the last registry read
   int32_t phase = 0;             // 0 idle, 1 probing, 2 downloading, 3 installing
   bool busy = false;             // a tick is being handled
+  int64_t unsavedProbeLast = 0;  // this run's last probe when the .original file did not take it
 };
 TAgentRun& AgentRun();
 
