@@ -29,13 +29,14 @@ add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
 # through it (the unwind tables stay), only without running its destructors.
 option(VARNEL_SIZE_FEW_EXCEPTIONS "Exceptions only in the sources that throw, catch or hold handles" ON)
 if(VARNEL_SIZE_FEW_EXCEPTIONS)
+  # The sources that hold file handles and every source that throws or catches.
   file(GLOB VARNEL_EXCEPTION_SOURCES CONFIGURE_DEPENDS
-    ${CMAKE_SOURCE_DIR}/src/package/*.cpp ${CMAKE_SOURCE_DIR}/src/net/*.cpp)
-  foreach(name util/DebugOut.cpp util/FileIO.cpp util/FileIO_win32.cpp util/Files.cpp util/Files_win32.cpp
-               util/OSInfo_win32.cpp util/Settings_win32.cpp util/SysInfo_win32.cpp util/SysText.cpp
-               util/VxSUB.cpp stub/VxDebugDevice_win32.cpp)
-    if(EXISTS ${CMAKE_SOURCE_DIR}/src/${name})
-      list(APPEND VARNEL_EXCEPTION_SOURCES ${CMAKE_SOURCE_DIR}/src/${name})
+    ${CMAKE_SOURCE_DIR}/src/util/FileIO*.cpp ${CMAKE_SOURCE_DIR}/src/util/Files*.cpp)
+  file(GLOB_RECURSE all_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
+  foreach(source ${all_sources})
+    file(READ ${source} text)
+    if(text MATCHES "(catch|throw)[ (]")
+      list(APPEND VARNEL_EXCEPTION_SOURCES ${source})
     endif()
   endforeach()
   # Source options come after the target's, so these win over -fno-exceptions.

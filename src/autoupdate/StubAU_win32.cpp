@@ -14,6 +14,7 @@
 #include "ui/VxMsgBox.h"
 #include "ui/VxProgBar.h"
 #include "util/FileIO.h"
+#include "util/Guarded.h"
 #include "util/Files.h"
 #include "util/PathText.h"
 #include "util/SysInfo.h"
@@ -396,13 +397,8 @@ void AgentTimerTick() {
   run.busy = true;
   // A failure inside one tick must not leave the busy flag set: the agent
   // would never tick again.
-  try {
-    TickBody(run);
-  } catch (const std::exception& e) {
-    VxDebug::Trace(std::string("AgentTimerTick: ") + e.what());
-  } catch (...) {
-    VxDebug::Trace("AgentTimerTick: unknown error");
-  }
+  std::string what;
+  if (!RunGuarded([] { TickBody(Run()); }, what)) VxDebug::Trace("AgentTimerTick: " + what);
   run.phase = kPhaseIdle;
   run.busy = false;
 }

@@ -2,6 +2,7 @@
 #include <exception>
 #include <string>
 
+#include "util/Guarded.h"
 #include "util/PathText.h"
 #include "util/SysInfo.h"
 #include "util/SysText.h"
@@ -71,19 +72,19 @@ int64_t MsCounter() {
 }
 
 void YieldX(int ms) {
-  try {
-    MSG message;
-    // A pending WM_QUIT is taken too: the stub shows its closing message
-    // boxes after posting it, and they must keep receiving their messages.
-    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&message);
-      ::DispatchMessageA(&message);
-    }
-  } catch (const std::exception& error) {
-    TraceError(error, "YieldX");
-  } catch (...) {
-    TraceError("YieldX", "", "unknown exception");
-  }
+  std::string failure;
+  const bool pumped = RunGuarded(
+      [] {
+        MSG message;
+        // A pending WM_QUIT is taken too: the stub shows its closing message
+        // boxes after posting it, and they must keep receiving their messages.
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+          ::TranslateMessage(&message);
+          ::DispatchMessageA(&message);
+        }
+      },
+      failure);
+  if (!pumped) TraceError("YieldX", "", failure);
   ::Sleep(static_cast<DWORD>(ms > 0 ? ms : 0));
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "util/DebugOut.h"
+#include "util/Guarded.h"
 #include "util/Utils.h"
 #include "util/VxSUB.h"
 
@@ -233,10 +234,16 @@ std::string TraceRecordText(const std::string& method, const std::string& remark
 }
 
 void TraceError(const std::string& method, const std::string& remark, const std::string& errMsg) {
-  try {
-    DebugOut::Line(TraceRecordText(method, remark, errMsg));
-  } catch (...) {
-  }
+  struct TArgs {
+    const std::string &method, &remark, &errMsg;
+  } args{method, remark, errMsg};
+  std::string ignored;
+  RunGuarded(
+      [](void* context) {
+        const TArgs& a = *static_cast<TArgs*>(context);
+        DebugOut::Line(TraceRecordText(a.method, a.remark, a.errMsg));
+      },
+      &args, ignored);
 }
 
 void TraceError(const std::exception& error, const std::string& method, const std::string& remark) {

@@ -4,6 +4,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "util/Guarded.h"
 #include "util/Utils.h"
 
 namespace {
@@ -194,10 +195,16 @@ std::string SUB::SetItem(const std::string& list, int index, const std::string& 
   if (index < 0) return list;
   const std::string text = list.empty() ? "|" : list;
   std::vector<std::string> items = Items(text);
-  try {
-    if (items.size() < static_cast<size_t>(index) + 1) items.resize(static_cast<size_t>(index) + 1);
-  } catch (const std::exception&) {  // an absurd index: leave the list alone
-    return list;
+  if (items.size() < static_cast<size_t>(index) + 1) {
+    struct TGrow {
+      std::vector<std::string>& items;
+      size_t count;
+    } grow{items, static_cast<size_t>(index) + 1};
+    std::string failure;
+    // An absurd index: leave the list alone.
+    if (!RunGuarded([](void* c) { static_cast<TGrow*>(c)->items.resize(static_cast<TGrow*>(c)->count); }, &grow,
+                    failure))
+      return list;
   }
   items[index] = value;
   const char delimiter = text[0];

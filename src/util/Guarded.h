@@ -1,0 +1,14 @@
+// Runs a piece of work so that no exception leaves it: a failure inside one
+// timer tick or one trace line must not end the program or leave a flag set.
+// The size release builds only the sources that throw or catch with
+// exceptions; code that needs a guard calls these instead of its own try.
+#pragma once
+
+#include <string>
+
+// Calls work(context); false when it threw, with the exception's text in
+// what ("unknown error" for anything that is no std::exception).
+bool RunGuarded(void (*work)(void*), void* context, std::string& what);
+
+// For work without a context.
+bool RunGuarded(void (*work)(), std::string& what);
