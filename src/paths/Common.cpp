@@ -1,0 +1,338 @@
+#include "paths/Common.h"
+
+#include "paths/RunTimeDir.h"
+#include "paths/ShellDir.h"
+#include "util/PathText.h"
+#include "util/Utils.h"
+#include "util/VxSUB.h"
+
+namespace {
+
+// Values the directory, drive and folder macros read.
+enum TValueId : unsigned char {
+  kApplication, kCommon, kAuxiliary, kWindows, kSystem, kSystem16, kStartMenu, kProgramFiles,
+  kCommonFiles, kFonts, kSource, kOrigin, kTemp, kShell  // kShell + TShellDir
+};
+
+// A macro and its value; cut 2 or 3 takes that many first characters as a
+// plain value (drives and disks), cut 0 the whole value by the directory rule.
+struct TMacro {
+  const char* name;
+  unsigned char value;
+  unsigned char cut;
+};
+
+constexpr TMacro kLegacyMacros[] = {
+    {"<Application Folder>", kApplication, 0}, {"<Common Folder>", kCommon, 0},
+    {"<Auxiliary Folder>", kAuxiliary, 0},     {"<Windows Directory>", kWindows, 0},
+    {"<System Directory>", kSystem, 0},        {"<System16 Directory>", kSystem16, 0},
+};
+
+constexpr const char* kInstallMacros[] = {"<InstallDir>", "<InstallCommonDir>", "<InstallAuxDir>"};
+
+// After <AbsoluteDir>, in the order of the table; <ServiceDir> comes after
+// <TempDir> (kServiceAfter rows).
+constexpr TMacro kDirMacros[] = {
+    {"<InstallDir>", kApplication, 0}, {"<InstallCommonDir>", kCommon, 0},
+    {"<InstallAuxDir>", kAuxiliary, 0}, {"<WinDir>", kWindows, 0},
+    {"<WinSysDir>", kSystem, 0},        {"<WinSys32Dir>", kSystem, 0},
+    {"<WinSys16Dir>", kSystem16, 0},    {"<InstallDrive>", kApplication, 3},
+    {"<WinDrive>", kWindows, 3},        {"<WinSysDrive>", kSystem, 3},
+    {"<OriginDrive>", kOrigin, 3},      {"<InstallDisk>", kApplication, 2},
+    {"<WinDisk>", kWindows, 2},         {"<WinSysDisk>", kSystem, 2},
+    {"<OriginDisk>", kOrigin, 2},       {"<StartMenuDir>", kStartMenu, 0},
+    {"<ProgramFilesDir>", kProgramFiles, 0}, {"<CommonFilesDir>", kCommonFiles, 0},
+    {"<FontDir>", kFonts, 0},           {"<SrcDir>", kSource, 0},
+    {"<OriginDir>", kOrigin, 0},        {"<TempDir>", kTemp, 0},
+};
+
+constexpr TMacro kShellMacros[] = {
+    {"<UserDir>", kShell + int(TShellDir::User), 0},
+    {"<UserAppDataDir>", kShell + int(TShellDir::UserAppData), 0},
+    {"<UserLocalAppDataDir>", kShell + int(TShellDir::UserLocalAppData), 0},
+    {"<MyDocumentsDir>", kShell + int(TShellDir::MyDocuments), 0},
+    {"<UserStartMenuDir>", kShell + int(TShellDir::UserStartMenu), 0},
+    {"<UserStartProgramMenuDir>", kShell + int(TShellDir::UserStartProgramMenu), 0},
+    {"<UserDesktopDir>", kShell + int(TShellDir::UserDesktop), 0},
+    {"<DocumentsAndSettingsDir>", kShell + int(TShellDir::DocumentsAndSettings), 0},
+    {"<AllUsersDir>", kShell + int(TShellDir::AllUsers), 0},
+    {"<AllUsersAppDataDir>", kShell + int(TShellDir::AllUsersAppData), 0},
+    {"<AllUsersDocumentsDir>", kShell + int(TShellDir::AllUsersDocuments), 0},
+    {"<AllUsersStartMenuDir>", kShell + int(TShellDir::AllUsersStartMenu), 0},
+    {"<AllUsersStartProgramMenuDir>", kShell + int(TShellDir::AllUsersStartProgramMenu), 0},
+    {"<AllUsersDesktopDir>", kShell + int(TShellDir::AllUsersDesktop), 0},
+};
+
+// Entered values: macro and the name the engine knows it by.
+constexpr const char* kEnteredMacros[][2] = {
+    {"<EnteredUserName>", "UserName"},
+    {"<EnteredCompanyName>", "CompanyName"},
+    {"<EnteredStartProgramMenu>", "EnteredStartProgramMenu"},
+    {"<VendorCompanyName>", "VendorCompanyName"},
+    {"<ProjectName>", "ProjectName"},
+    {"<ProgramDescriptiveName>", "ProgramDescriptiveName"},
+    {"<ProgramVersion>", "ProgramVersion"},
+    {"<SelectedLanguage>", "SelectedLanguage"},
+};
+
+const char kCurrentVersionKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const char kShellFoldersKey[] =
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+bool Has(const std::string& text, const char* macro) { return PosCI(macro, text) != 0; }
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+std::string Clean(const std::string& dir) { return WithBackslash(dir, false); }
+
+class TExpander {
+ public:
+  TExpander(TPathSystem& system, const TMacroHooks& hooks, const std::string& suffix)
+      : system_(system), hooks_(hooks), suffix_(suffix) {}
+
+  void Plain(std::string& text, const char* macro, const std::string& value) const {
+    text = ReplaceTextCI(text, macro, value);
+  }
+
+  void Entered(std::string& text, const char* macro, const char* name) const {
+    if (Has(text, macro)) Plain(text, macro, hooks_.enteredValue ? hooks_.enteredValue(name) : "");
+  }
+
+  void Apply(std::string& text, const TMacro& macro) const {
+    if (!Has(text, macro.name)) return;
+    const std::string value = Value(macro.value);
+    if (macro.cut == 0)
+      text = ReplaceDirMacro(text, macro.name, value, suffix_);
+    else
+      Plain(text, macro.name, value.substr(0, macro.cut));
+  }
+
+  std::string Value(unsigned char id) const {
+    switch (id) {
+      case kApplication: return Clean(hooks_.applicationFolder);
+      case kCommon: return Clean(hooks_.commonFolder);
+      case kAuxiliary: return Clean(hooks_.auxiliaryFolder);
+      case kWindows: return Clean(system_.WindowsDir());
+      case kSystem: return Clean(system_.SystemDir());
+      case kSystem16: return System16();
+      case kStartMenu: return Clean(system_.RegValue(kShellFoldersKey, "Start Menu"));
+      case kProgramFiles: return Clean(system_.RegValue(kCurrentVersionKey, "ProgramFilesDir"));
+      case kCommonFiles: return Clean(system_.RegValue(kCurrentVersionKey, "CommonFilesDir"));
+      case kFonts: {
+        const std::string fonts = Clean(system_.RegValue(kShellFoldersKey, "Fonts"));
+        return Exists(fonts) ? fonts : Clean(system_.WindowsDir()) + "\\Fonts";
+      }
+      case kSource: return ParentDir(system_.ExePath());
+      case kOrigin: return ParentDir(system_.OriginPath());
+      case kTemp: return Clean(system_.TempDir());
+      default: return ShellDir(system_, static_cast<TShellDir>(id - kShell));
+    }
+  }
+
+  // The system directory without its last "32", else Windows\System, else
+  // the system directory.
+  std::string System16() const {
+    const std::string system = Clean(system_.SystemDir());
+    const size_t p = system.rfind("32");
+    if (p != std::string::npos) {
+      const std::string without = system.substr(0, p) + system.substr(p + 2);
+      if (Exists(without)) return without;
+    }
+    const std::string old = Clean(system_.WindowsDir()) + "\\System";
+    return Exists(old) ? old : system;
+  }
+
+  // <ServiceDir>: the own folder, or the folder of the first listed service
+  // executable whose path then occurs in the expanded text.
+  std::string ServiceDir(const std::string& text) const {
+    static const char kMacro[] = "<ServiceDir>";
+    if (!Has(text, kMacro)) return text;
+    const std::string own = ReplaceDirMacro(text, kMacro, ParentDir(system_.ExePath()), suffix_);
+    const std::string& list = hooks_.serviceExes;
+    if (list.size() <= 2) return own;
+    const char delimiter = list[0];
+    size_t start = 1;
+    for (size_t end; (end = list.find(delimiter, start)) != std::string::npos; start = end + 1) {
+      const std::string exe = CollapseBackslashes(list.substr(start, end - start));
+      if (exe.empty()) continue;
+      const std::string candidate =
+          CollapseBackslashes(ReplaceDirMacro(text, kMacro, ParentDir(exe), suffix_));
+      if (PosCI(exe, candidate) != 0) return candidate;
+    }
+    return own;
+  }
+
+  bool Exists(const std::string& dir) const { return !dir.empty() && system_.DirExists(dir); }
+
+  TPathSystem& system_;
+  const TMacroHooks& hooks_;
+  const std::string& suffix_;
+};
+
+// User-defined macros: each "<...>" token found in the list is replaced by
+// its value; scanning goes on behind what was put in.
+std::string ExpandUserMacros(const std::string& text, const std::string& macros) {
+  if (macros.empty()) return text;
+  const TValueList list(macros, false, true);
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t open = text.find('<', pos);
+    // Without a ">" behind this "<" no later "<" has one either.
+    const size_t close = open == std::string::npos ? open : text.find('>', open + 1);
+    if (close == std::string::npos) break;
+    const std::string token = text.substr(open, close - open + 1);
+    out.append(text, pos, open - pos);
+    out += list.Get(token, token);
+    pos = close + 1;
+  }
+  out.append(text, pos, std::string::npos);
+  return out;
+}
+
+// Only the first date macro counts: "<Date=" + code + ">".
+std::string ExpandDate(TPathSystem& system, const std::string& text) {
+  const size_t at = PosCI("<Date=", text);
+  if (at == 0) return text;
+  const size_t code = at - 1 + 6;
+  // The code must be closed by ">" directly: a character in its place is
+  // never swallowed.
+  if (code + 1 >= text.size() || text[code + 1] != '>') return text;
+  const std::string date = DateMacroText(system, text[code]);
+  if (date.empty()) return text;
+  return text.substr(0, at - 1) + date + text.substr(code + 2);
+}
+
+bool HasRelativePart(const std::string& path) {
+  return path.find("\\..") != std::string::npos || path.find("..\\") != std::string::npos;
+}
+
+std::string Absolute(TPathSystem& system, const std::string& path) {
+  if (!HasRelativePart(path)) return path;
+  const std::string full = system.FullPath(path);
+  return full.empty() ? path : full;
+}
+
+// A "," or "|" list has each item resolved on its own; any other text as one path.
+std::string ResolveRelative(TPathSystem& system, const std::string& text) {
+  if (!HasRelativePart(text)) return text;
+  if (text[0] != ',' && text[0] != '|') return Absolute(system, text);
+  const char delimiter = text[0];
+  std::string out(1, delimiter);
+  size_t start = 1;
+  while (start <= text.size()) {
+    size_t end = text.find(delimiter, start);
+    if (end == std::string::npos) end = text.size();
+    out += Absolute(system, text.substr(start, end - start));
+    if (end < text.size()) out += delimiter;
+    start = end + 1;
+  }
+  return out;
+}
+
+std::string Two(int value) { return ZeroPad(value, 2); }
+
+}  // namespace
+
+TMacroHooks& MacroHooks() {
+  static TMacroHooks hooks;
+  return hooks;
+}
+
+void SetInstallFolders(const std::string& application, const std::string& common,
+                       const std::string& auxiliary) {
+  TMacroHooks& hooks = MacroHooks();
+  hooks.applicationFolder = Clean(application);
+  hooks.commonFolder = Clean(common);
+  hooks.auxiliaryFolder = Clean(auxiliary);
+}
+
+std::string ReplaceDirMacro(const std::string& text, const std::string& macro, const std::string& value,
+                            const std::string& suffix) {
+  const size_t pos = PosCI(macro, text);
+  if (pos == 0 || macro.empty()) return text;
+  const size_t after = pos - 1 + macro.size();
+  bool bare = after >= text.size() || text[after] == ' ';
+  if (!bare) {
+    const char c = text[after];
+    bare = c == text.front() && c == text.back() && c != '<' && !IsLetter(c);
+  }
+  // An empty folder takes no suffix either, so that "<X>\name" can never
+  // become the network path "\\name".
+  return ReplaceTextCI(text, macro, bare || value.empty() ? value : value + suffix);
+}
+
+std::string DateMacroText(TPathSystem& system, char code) {
+  const TDateTimeParts now = system.Now();
+  const std::string dd = Two(now.day), mm = Two(now.month), yyyy = ZeroPad(now.year, 4);
+  const std::string yy = Two(now.year % 100);
+  switch (code) {
+    case '#': {
+      const std::string sep = system.DateSeparator();
+      return dd + sep + system.LongMonthName(now.month) + sep + yyyy;
+    }
+    case '0': {
+      TDateTimeParts base;
+      base.year = 2000, base.month = 1, base.day = 1;
+      double days = EncodeDateTime(now) - EncodeDateTime(base);
+      if (days < 0) days = -days;
+      return IntToText(static_cast<int64_t>(days));
+    }
+    case '1': return dd + "-" + mm + "-" + yy;
+    case '2': return mm + "-" + dd + "-" + yy;
+    case '3': return yy + "-" + mm + "-" + dd;
+    case '4': return dd + "-" + mm + "-" + yyyy;
+    case '5': return mm + "-" + dd + "-" + yyyy;
+    case '6': return yyyy + "-" + mm + "-" + dd;
+    case '7': {
+      const std::string sep = system.TimeSeparator();
+      return yyyy + "-" + mm + "-" + dd + " " + Two(now.hour) + sep + Two(now.minute) + sep + Two(now.second);
+    }
+    default: return "";
+  }
+}
+
+std::string ExpandMacrosWith(TPathSystem& system, const TMacroHooks& hooks, const std::string& text,
+                             const std::string& suffix, bool resolveRelative, bool withDirectories,
+                             bool withUserMacros) {
+  std::string result = text;
+  if (text.find('<') != std::string::npos) {
+    const TExpander x(system, hooks, suffix);
+    std::string t = withUserMacros ? ExpandUserMacros(text, hooks.userMacros) : text;
+    t = ExpandDate(system, t);
+    if (Has(t, "<LoggedUserName>")) x.Plain(t, "<LoggedUserName>", Trim(system.LoggedUserName()));
+    if (Has(t, "<UserName>")) x.Plain(t, "<UserName>", Trim(system.RegisteredOwner()));
+    if (Has(t, "<CompanyName>")) x.Plain(t, "<CompanyName>", Trim(system.RegisteredOrganization()));
+    if (Has(t, "<ComputerName>")) x.Plain(t, "<ComputerName>", Trim(system.ComputerName()));
+    if (Has(t, "<CurrentDomainName>")) x.Plain(t, "<CurrentDomainName>", system.UserDomain());
+    x.Plain(t, "<LastExecutableExitCode>", IntToText(hooks.lastExitCode));
+    x.Plain(t, "<ReqFreeDiskSpaceMB>", FloatToText(static_cast<double>(hooks.requiredFreeBytes) / 1048576.0, 0));
+    for (const auto& entered : kEnteredMacros) x.Entered(t, entered[0], entered[1]);
+    result = t;
+    if (withDirectories) {
+      x.Entered(t, "<UnInstallExePath>", "UnInstallExePath");
+      // A text that names a legacy folder or a run-time directory uses the
+      // old scheme: the <Install...> macros in it go.
+      const std::string before = t;
+      if (Has(t, "<RunTimeDir_")) {
+        for (int n = 1; n <= kRunTimeDirSlots; ++n)
+          t = ReplaceDirMacro(t, "<RunTimeDir_" + IntToText(n) + ">", RunTimeDir(n), suffix);
+      }
+      for (const TMacro& m : kLegacyMacros) x.Apply(t, m);
+      if (t != before)
+        for (const char* m : kInstallMacros) x.Plain(t, m, "");
+      x.Plain(t, "<AbsoluteDir>", "");
+      for (const TMacro& m : kDirMacros) x.Apply(t, m);
+      t = x.ServiceDir(t);
+      for (const TMacro& m : kShellMacros) x.Apply(t, m);
+      if (t != result) result = CollapseBackslashes(t);
+    }
+  }
+  return resolveRelative ? ResolveRelative(system, result) : result;
+}
+
+std::string ExpandMacros(const std::string& text, const std::string& suffix, bool resolveRelative,
+                         bool withDirectories, bool withUserMacros) {
+  return ExpandMacrosWith(DefaultPathSystem(), MacroHooks(), text, suffix, resolveRelative,
+                          withDirectories, withUserMacros);
+}
