@@ -249,17 +249,28 @@ void SetInstallFolders(const std::string& application, const std::string& common
 
 std::string ReplaceDirMacro(const std::string& text, const std::string& macro, const std::string& value,
                             const std::string& suffix) {
-  const size_t pos = PosCI(macro, text);
-  if (pos == 0 || macro.empty()) return text;
-  const size_t after = pos - 1 + macro.size();
-  bool bare = after >= text.size() || text[after] == ' ';
-  if (!bare) {
-    const char c = text[after];
-    bare = c == text.front() && c == text.back() && c != '<' && !IsLetter(c);
+  if (macro.empty()) return text;
+  const std::string folded = UpperCase(text), key = UpperCase(macro);
+  size_t at = folded.find(key);
+  if (at == std::string::npos) return text;
+  std::string out;
+  size_t done = 0;
+  for (; at != std::string::npos; at = folded.find(key, done)) {
+    // Each occurrence decides on its own, so that one macro that ends an
+    // item of a list and again begins a path gets both right.
+    const size_t after = at + key.size();
+    bool bare = value.empty() || after >= text.size() || text[after] == ' ';
+    if (!bare) {
+      const char c = text[after];
+      bare = c == text.front() && c == text.back() && c != '<' && !IsLetter(c);
+    }
+    out.append(text, done, at - done);
+    out += value;
+    if (!bare) out += suffix;
+    done = after;
   }
-  // An empty folder takes no suffix either, so that "<X>\name" can never
-  // become the network path "\\name".
-  return ReplaceTextCI(text, macro, bare || value.empty() ? value : value + suffix);
+  out.append(text, done, std::string::npos);
+  return out;
 }
 
 std::string DateMacroText(TPathSystem& system, char code) {

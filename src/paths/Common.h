@@ -35,9 +35,10 @@ std::string ExpandMacrosWith(TPathSystem& system, const TMacroHooks& hooks, cons
                              bool withUserMacros);
 
 // Directory replacement rule: every occurrence of macro (any case) becomes
-// value + suffix, without the suffix when the first occurrence ends the
-// text, is followed by a blank, or is followed by the character that both
-// begins and ends the text (not "<", not a letter: a "|", "," or quoted list).
+// value + suffix, without the suffix where the occurrence ends the text, is
+// followed by a blank, or is followed by the character that both begins and
+// ends the text (not "<", not a letter: a "|", "," or quoted list), and
+// without it for an empty value.
 std::string ReplaceDirMacro(const std::string& text, const std::string& macro, const std::string& value,
                             const std::string& suffix);
 // The date macro's text for a code character; empty for an unknown code.
