@@ -10,12 +10,17 @@ namespace {
 
 // Values the directory, drive and folder macros read.
 enum TValueId : unsigned char {
+  kLoggedUser, kOwner, kOrganization, kComputer, kDomain, kExitCode, kRequiredMB,
   kApplication, kCommon, kAuxiliary, kWindows, kSystem, kSystem16, kStartMenu, kProgramFiles,
-  kCommonFiles, kFonts, kSource, kOrigin, kTemp, kShell  // kShell + TShellDir
+  kCommonFiles, kFonts, kSource, kOrigin, kTemp,
+  kEntered,             // kEntered + index in kEnteredNames
+  kShell = kEntered + 9  // kShell + TShellDir
 };
 
-// A macro and its value; cut 2 or 3 takes that many first characters as a
-// plain value (drives and disks), cut 0 the whole value by the directory rule.
+// A macro and its value: cut 0 takes the whole value by the directory rule,
+// 2 or 3 that many first characters as a plain value (drives and disks),
+// kPlain the whole value as it is.
+constexpr unsigned char kPlain = 255;
 struct TMacro {
   const char* name;
   unsigned char value;
@@ -63,17 +68,40 @@ constexpr TMacro kShellMacros[] = {
     {"<AllUsersDesktopDir>", kShell + int(TShellDir::AllUsersDesktop), 0},
 };
 
-// Entered values: macro and the name the engine knows it by.
-constexpr const char* kEnteredMacros[][2] = {
-    {"<EnteredUserName>", "UserName"},
-    {"<EnteredCompanyName>", "CompanyName"},
-    {"<EnteredStartProgramMenu>", "EnteredStartProgramMenu"},
-    {"<VendorCompanyName>", "VendorCompanyName"},
-    {"<ProjectName>", "ProjectName"},
-    {"<ProgramDescriptiveName>", "ProgramDescriptiveName"},
-    {"<ProgramVersion>", "ProgramVersion"},
-    {"<SelectedLanguage>", "SelectedLanguage"},
+// Names of the entered values, as the engine knows them.
+constexpr const char* kEnteredNames[] = {
+    "UserName",    "CompanyName",    "EnteredStartProgramMenu", "VendorCompanyName", "ProjectName",
+    "ProgramDescriptiveName", "ProgramVersion", "SelectedLanguage", "UnInstallExePath",
 };
+
+constexpr TMacro kNameMacros[] = {
+    {"<LoggedUserName>", kLoggedUser, kPlain},
+    {"<UserName>", kOwner, kPlain},
+    {"<CompanyName>", kOrganization, kPlain},
+    {"<ComputerName>", kComputer, kPlain},
+    {"<CurrentDomainName>", kDomain, kPlain},
+    {"<LastExecutableExitCode>", kExitCode, kPlain},
+    {"<ReqFreeDiskSpaceMB>", kRequiredMB, kPlain},
+    {"<EnteredUserName>", kEntered + 0, kPlain},
+    {"<EnteredCompanyName>", kEntered + 1, kPlain},
+    {"<EnteredStartProgramMenu>", kEntered + 2, kPlain},
+    {"<VendorCompanyName>", kEntered + 3, kPlain},
+    {"<ProjectName>", kEntered + 4, kPlain},
+    {"<ProgramDescriptiveName>", kEntered + 5, kPlain},
+    {"<ProgramVersion>", kEntered + 6, kPlain},
+    {"<SelectedLanguage>", kEntered + 7, kPlain},
+};
+constexpr TMacro kUnInstallMacro = {"<UnInstallExePath>", kEntered + 8, kPlain};
+
+// Megabytes rounded to whole ones, without passing through floating point.
+std::string RoundedMegabytes(int64_t bytes) {
+  constexpr int64_t kMB = 1048576;
+  int64_t mb = bytes / kMB;
+  const int64_t rest = bytes % kMB;
+  if (rest >= kMB / 2) ++mb;
+  if (rest <= -kMB / 2) --mb;
+  return IntToText(mb);
+}
 
 const char kCurrentVersionKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char kShellFoldersKey[] =
@@ -90,25 +118,31 @@ class TExpander {
   TExpander(TPathSystem& system, const TMacroHooks& hooks, const std::string& suffix)
       : system_(system), hooks_(hooks), suffix_(suffix) {}
 
-  void Plain(std::string& text, const char* macro, const std::string& value) const {
-    text = ReplaceTextCI(text, macro, value);
-  }
-
-  void Entered(std::string& text, const char* macro, const char* name) const {
-    if (Has(text, macro)) Plain(text, macro, hooks_.enteredValue ? hooks_.enteredValue(name) : "");
-  }
-
   void Apply(std::string& text, const TMacro& macro) const {
     if (!Has(text, macro.name)) return;
     const std::string value = Value(macro.value);
     if (macro.cut == 0)
       text = ReplaceDirMacro(text, macro.name, value, suffix_);
     else
-      Plain(text, macro.name, value.substr(0, macro.cut));
+      text = ReplaceTextCI(text, macro.name, macro.cut == kPlain ? value : value.substr(0, macro.cut));
+  }
+
+  template <size_t N>
+  void ApplyAll(std::string& text, const TMacro (&table)[N]) const {
+    for (const TMacro& m : table) Apply(text, m);
   }
 
   std::string Value(unsigned char id) const {
+    if (id >= kShell) return ShellDir(system_, static_cast<TShellDir>(id - kShell));
+    if (id >= kEntered) return hooks_.enteredValue ? hooks_.enteredValue(kEnteredNames[id - kEntered]) : "";
     switch (id) {
+      case kLoggedUser: return Trim(system_.LoggedUserName());
+      case kOwner: return Trim(system_.RegisteredOwner());
+      case kOrganization: return Trim(system_.RegisteredOrganization());
+      case kComputer: return Trim(system_.ComputerName());
+      case kDomain: return system_.UserDomain();
+      case kExitCode: return IntToText(hooks_.lastExitCode);
+      case kRequiredMB: return RoundedMegabytes(hooks_.requiredFreeBytes);
       case kApplication: return Clean(hooks_.applicationFolder);
       case kCommon: return Clean(hooks_.commonFolder);
       case kAuxiliary: return Clean(hooks_.auxiliaryFolder);
@@ -124,8 +158,7 @@ class TExpander {
       }
       case kSource: return ParentDir(system_.ExePath());
       case kOrigin: return ParentDir(system_.OriginPath());
-      case kTemp: return Clean(system_.TempDir());
-      default: return ShellDir(system_, static_cast<TShellDir>(id - kShell));
+      default: return Clean(system_.TempDir());
     }
   }
 
@@ -274,33 +307,34 @@ std::string ReplaceDirMacro(const std::string& text, const std::string& macro, c
 }
 
 std::string DateMacroText(TPathSystem& system, char code) {
+  // Patterns by code: D day, M month, N month name, y two-digit year, Y
+  // four-digit year, h n s time; "/" and ":" the system's separators.
+  static const char* const kPatterns[] = {"D-M-y", "M-D-y", "y-M-D", "D-M-Y", "M-D-Y", "Y-M-D", "Y-M-D h:n:s"};
   const TDateTimeParts now = system.Now();
-  const std::string dd = Two(now.day), mm = Two(now.month), yyyy = ZeroPad(now.year, 4);
-  const std::string yy = Two(now.year % 100);
-  switch (code) {
-    case '#': {
-      const std::string sep = system.DateSeparator();
-      return dd + sep + system.LongMonthName(now.month) + sep + yyyy;
-    }
-    case '0': {
-      TDateTimeParts base;
-      base.year = 2000, base.month = 1, base.day = 1;
-      double days = EncodeDateTime(now) - EncodeDateTime(base);
-      if (days < 0) days = -days;
-      return IntToText(static_cast<int64_t>(days));
-    }
-    case '1': return dd + "-" + mm + "-" + yy;
-    case '2': return mm + "-" + dd + "-" + yy;
-    case '3': return yy + "-" + mm + "-" + dd;
-    case '4': return dd + "-" + mm + "-" + yyyy;
-    case '5': return mm + "-" + dd + "-" + yyyy;
-    case '6': return yyyy + "-" + mm + "-" + dd;
-    case '7': {
-      const std::string sep = system.TimeSeparator();
-      return yyyy + "-" + mm + "-" + dd + " " + Two(now.hour) + sep + Two(now.minute) + sep + Two(now.second);
-    }
-    default: return "";
+  if (code == '0') {
+    TDateTimeParts base;
+    base.year = 2000, base.month = 1, base.day = 1;
+    double days = EncodeDateTime(now) - EncodeDateTime(base);
+    return IntToText(static_cast<int64_t>(days < 0 ? -days : days));
   }
+  const char* pattern = code == '#' ? "D/N/Y" : code >= '1' && code <= '7' ? kPatterns[code - '1'] : "";
+  std::string out;
+  for (; *pattern; ++pattern) {
+    switch (*pattern) {
+      case 'D': out += Two(now.day); break;
+      case 'M': out += Two(now.month); break;
+      case 'N': out += system.LongMonthName(now.month); break;
+      case 'y': out += Two(now.year % 100); break;
+      case 'Y': out += ZeroPad(now.year, 4); break;
+      case 'h': out += Two(now.hour); break;
+      case 'n': out += Two(now.minute); break;
+      case 's': out += Two(now.second); break;
+      case '/': out += system.DateSeparator(); break;
+      case ':': out += system.TimeSeparator(); break;
+      default: out += *pattern;
+    }
+  }
+  return out;
 }
 
 std::string ExpandMacrosWith(TPathSystem& system, const TMacroHooks& hooks, const std::string& text,
@@ -311,17 +345,10 @@ std::string ExpandMacrosWith(TPathSystem& system, const TMacroHooks& hooks, cons
     const TExpander x(system, hooks, suffix);
     std::string t = withUserMacros ? ExpandUserMacros(text, hooks.userMacros) : text;
     t = ExpandDate(system, t);
-    if (Has(t, "<LoggedUserName>")) x.Plain(t, "<LoggedUserName>", Trim(system.LoggedUserName()));
-    if (Has(t, "<UserName>")) x.Plain(t, "<UserName>", Trim(system.RegisteredOwner()));
-    if (Has(t, "<CompanyName>")) x.Plain(t, "<CompanyName>", Trim(system.RegisteredOrganization()));
-    if (Has(t, "<ComputerName>")) x.Plain(t, "<ComputerName>", Trim(system.ComputerName()));
-    if (Has(t, "<CurrentDomainName>")) x.Plain(t, "<CurrentDomainName>", system.UserDomain());
-    x.Plain(t, "<LastExecutableExitCode>", IntToText(hooks.lastExitCode));
-    x.Plain(t, "<ReqFreeDiskSpaceMB>", FloatToText(static_cast<double>(hooks.requiredFreeBytes) / 1048576.0, 0));
-    for (const auto& entered : kEnteredMacros) x.Entered(t, entered[0], entered[1]);
+    x.ApplyAll(t, kNameMacros);
     result = t;
     if (withDirectories) {
-      x.Entered(t, "<UnInstallExePath>", "UnInstallExePath");
+      x.Apply(t, kUnInstallMacro);
       // A text that names a legacy folder or a run-time directory uses the
       // old scheme: the <Install...> macros in it go.
       const std::string before = t;
@@ -329,13 +356,13 @@ std::string ExpandMacrosWith(TPathSystem& system, const TMacroHooks& hooks, cons
         for (int n = 1; n <= kRunTimeDirSlots; ++n)
           t = ReplaceDirMacro(t, "<RunTimeDir_" + IntToText(n) + ">", RunTimeDir(n), suffix);
       }
-      for (const TMacro& m : kLegacyMacros) x.Apply(t, m);
+      x.ApplyAll(t, kLegacyMacros);
       if (t != before)
-        for (const char* m : kInstallMacros) x.Plain(t, m, "");
-      x.Plain(t, "<AbsoluteDir>", "");
-      for (const TMacro& m : kDirMacros) x.Apply(t, m);
+        for (const char* m : kInstallMacros) t = ReplaceTextCI(t, m, "");
+      t = ReplaceTextCI(t, "<AbsoluteDir>", "");
+      x.ApplyAll(t, kDirMacros);
       t = x.ServiceDir(t);
-      for (const TMacro& m : kShellMacros) x.Apply(t, m);
+      x.ApplyAll(t, kShellMacros);
       if (t != result) result = CollapseBackslashes(t);
     }
   }
