@@ -10,68 +10,56 @@ bool Exists(TPathSystem& system, const std::string& path) {
 
 std::string Clean(const std::string& path) { return WithBackslash(path, false); }
 
-// The shell's folder when it exists, else the fallback.
-std::string ExistingOr(TPathSystem& system, const std::string& path, const std::string& fallback) {
-  return Exists(system, path) ? path : fallback;
-}
+enum TBase : unsigned char { kProfileBase, kWindowsBase, kAllUsersBase, kUserThenAllUsers };
 
-std::string FolderPath(TPathSystem& system, int id) {
-  return Clean(system.ShellFolderPath(id | kFolderCreate));
-}
+// One row of the folder table: the shell call (SHGetFolderPathA, which gets
+// the create flag, or SHGetSpecialFolderPathA), the parent steps, and the
+// fallback base with the name below it.
+struct TRow {
+  bool special;
+  unsigned char id;
+  unsigned char parents;
+  TBase base;
+  const char* name;
+};
 
-std::string SpecialPath(TPathSystem& system, int id) { return Clean(system.SpecialFolderPath(id)); }
+constexpr TRow kRows[] = {
+    {false, kFolderPersonal, 1, kProfileBase, ""},                         // User
+    {false, kFolderPersonal, 2, kProfileBase, ""},                         // DocumentsAndSettings
+    {false, kFolderCommonAppData, 1, kWindowsBase, ""},                    // AllUsers
+    {false, kFolderLocalAppData, 0, kProfileBase, "Application Data"},     // UserLocalAppData
+    {false, kFolderAppData, 0, kProfileBase, "Application Data"},          // UserAppData
+    {false, kFolderCommonAppData, 0, kWindowsBase, "Application Data"},    // AllUsersAppData
+    {false, kFolderPersonal, 0, kProfileBase, "My Documents"},             // MyDocuments
+    {false, kFolderCommonDocuments, 0, kWindowsBase, "Documents"},         // AllUsersDocuments
+    {true, kFolderStartMenu, 0, kUserThenAllUsers, "Start Menu"},          // UserStartMenu
+    {true, kFolderCommonStartMenu, 0, kAllUsersBase, "Start Menu"},        // AllUsersStartMenu
+    {true, kFolderPrograms, 0, kUserThenAllUsers, "Start Menu\\Programs"},  // UserStartProgramMenu
+    {true, kFolderCommonPrograms, 0, kAllUsersBase, "Start Menu\\Programs"},  // AllUsersStartProgramMenu
+    {true, kFolderDesktopDirectory, 0, kUserThenAllUsers, "Desktop"},      // UserDesktop
+    {true, kFolderCommonDesktopDirectory, 0, kAllUsersBase, "Desktop"},    // AllUsersDesktop
+};
 
-// The shell's folder, `steps` parents up while each level exists, and the
-// fallback when the result does not exist.
-std::string ParentsOr(TPathSystem& system, int id, int steps, const std::string& fallback) {
-  std::string path = FolderPath(system, id);
-  for (int i = 0; i < steps && Exists(system, path); ++i) path = ParentDir(path);
-  return Exists(system, path) ? path : fallback;
-}
+std::string Below(const std::string& base, const char* name) { return *name ? base + "\\" + name : base; }
 
 std::string Find(TPathSystem& system, TShellDir which) {
-  const std::string windows = Clean(system.WindowsDir());
-  switch (which) {
-    case TShellDir::User:
-      return ParentsOr(system, kFolderPersonal, 1, ProfileBase(system));
-    case TShellDir::DocumentsAndSettings:
-      return ParentsOr(system, kFolderPersonal, 2, ProfileBase(system));
-    case TShellDir::AllUsers:
-      return ParentsOr(system, kFolderCommonAppData, 1, windows);
-    case TShellDir::UserLocalAppData:
-      return ExistingOr(system, FolderPath(system, kFolderLocalAppData), ProfileBase(system) + "\\Application Data");
-    case TShellDir::UserAppData:
-      return ExistingOr(system, FolderPath(system, kFolderAppData), ProfileBase(system) + "\\Application Data");
-    case TShellDir::AllUsersAppData:
-      return ExistingOr(system, FolderPath(system, kFolderCommonAppData), windows + "\\Application Data");
-    case TShellDir::MyDocuments:
-      return ExistingOr(system, FolderPath(system, kFolderPersonal), ProfileBase(system) + "\\My Documents");
-    case TShellDir::AllUsersDocuments:
-      return ExistingOr(system, FolderPath(system, kFolderCommonDocuments), windows + "\\Documents");
-    default:
-      break;
+  const TRow& row = kRows[static_cast<int>(which)];
+  std::string path = Clean(row.special ? system.SpecialFolderPath(row.id)
+                                       : system.ShellFolderPath(row.id | kFolderCreate));
+  // The parent steps go up only from a folder that exists; the result of
+  // the steps must exist in turn.
+  for (int i = 0; i < row.parents && Exists(system, path); ++i) path = ParentDir(path);
+  if (Exists(system, path)) return path;
+  switch (row.base) {
+    case kProfileBase: return Below(ProfileBase(system), row.name);
+    case kWindowsBase: return Below(Clean(system.WindowsDir()), row.name);
+    case kUserThenAllUsers: {
+      const std::string mine = Below(Find(system, TShellDir::User), row.name);
+      if (Exists(system, mine)) return mine;
+      [[fallthrough]];
+    }
+    default: return Below(Find(system, TShellDir::AllUsers), row.name);
   }
-  // The start menus and desktops fall back on the user and all-users bases,
-  // which are only worked out when the shell has no answer.
-  int id = kFolderStartMenu;
-  const char* name = "Start Menu";
-  bool user = true;
-  switch (which) {
-    case TShellDir::AllUsersStartMenu: id = kFolderCommonStartMenu, user = false; break;
-    case TShellDir::UserStartProgramMenu: id = kFolderPrograms, name = "Start Menu\\Programs"; break;
-    case TShellDir::AllUsersStartProgramMenu:
-      id = kFolderCommonPrograms, name = "Start Menu\\Programs", user = false;
-      break;
-    case TShellDir::UserDesktop: id = kFolderDesktopDirectory, name = "Desktop"; break;
-    case TShellDir::AllUsersDesktop: id = kFolderCommonDesktopDirectory, name = "Desktop", user = false; break;
-    default: break;
-  }
-  const std::string shell = SpecialPath(system, id);
-  if (Exists(system, shell)) return shell;
-  const std::string allUsers = Find(system, TShellDir::AllUsers);
-  if (!user) return allUsers + "\\" + name;
-  const std::string mine = Find(system, TShellDir::User) + "\\" + name;
-  return Exists(system, mine) ? mine : allUsers + "\\" + name;
 }
 
 }  // namespace
