@@ -2,6 +2,7 @@
 
 #include "paths/RunTimeDir.h"
 #include "paths/ShellDir.h"
+#include "util/Files.h"
 #include "util/PathText.h"
 #include "util/Utils.h"
 #include "util/VxSUB.h"
@@ -230,9 +231,12 @@ std::string ExpandDate(TPathSystem& system, const std::string& text) {
   const size_t code = at - 1 + 6;
   // The code must be closed by ">" directly: a character in its place is
   // never swallowed.
-  if (code + 1 >= text.size() || text[code + 1] != '>') return text;
-  const std::string date = DateMacroText(system, text[code]);
-  if (date.empty()) return text;
+  const std::string date =
+      code + 1 < text.size() && text[code + 1] == '>' ? DateMacroText(system, text[code]) : "";
+  if (date.empty()) {
+    Files::TraceText("ExpandMacros: date macro left as it is (unknown code or no \">\" after it)");
+    return text;
+  }
   return text.substr(0, at - 1) + date + text.substr(code + 2);
 }
 
@@ -240,23 +244,27 @@ bool HasRelativePart(const std::string& path) {
   return path.find("\\..") != std::string::npos || path.find("..\\") != std::string::npos;
 }
 
-std::string Absolute(TPathSystem& system, const std::string& path) {
+std::string Absolute(TPathSystem& system, const std::string& path, bool& traced) {
   if (!HasRelativePart(path)) return path;
   const std::string full = system.FullPath(path);
-  return full.empty() ? path : full;
+  if (!full.empty()) return full;
+  if (!traced) Files::TraceText("ExpandMacros: a relative path could not be made absolute; kept as it is");
+  traced = true;
+  return path;
 }
 
 // A "," or "|" list has each item resolved on its own; any other text as one path.
 std::string ResolveRelative(TPathSystem& system, const std::string& text) {
   if (!HasRelativePart(text)) return text;
-  if (text[0] != ',' && text[0] != '|') return Absolute(system, text);
+  bool traced = false;
+  if (text[0] != ',' && text[0] != '|') return Absolute(system, text, traced);
   const char delimiter = text[0];
   std::string out(1, delimiter);
   size_t start = 1;
   while (start <= text.size()) {
     size_t end = text.find(delimiter, start);
     if (end == std::string::npos) end = text.size();
-    out += Absolute(system, text.substr(start, end - start));
+    out += Absolute(system, text.substr(start, end - start), traced);
     if (end < text.size()) out += delimiter;
     start = end + 1;
   }

@@ -199,6 +199,13 @@ TEST_F(MacroTest, RelativePartsResolve) {
   };
   CHECK_TABLE(cases);
   EXPECT_EQ("C:\\a\\..\\b", Expand("C:\\a\\..\\b", false));
+  EXPECT_EQ(5, sys.fullPathCalls);  // one per text or item with a ".." part
+}
+
+TEST_F(MacroTest, PathsTheSystemCannotResolveStay) {
+  sys.fullPathFails = true;
+  EXPECT_EQ("..\\x", Expand("..\\x"));
+  EXPECT_EQ("|a\\..\\b|c\\..\\d|", Expand("|a\\..\\b|c\\..\\d|"));
 }
 
 TEST_F(MacroTest, WithoutDirectoriesOnlyNamesExpand) {

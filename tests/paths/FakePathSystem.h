@@ -20,6 +20,7 @@ class TFakePathSystem : public TPathSystem {
   std::string currentDir = "C:\\Work";
   TDateTimeParts now{2026, 12, 5, 14, 3, 9};
   int fullPathCalls = 0;
+  bool fullPathFails = false;
 
   std::string LoggedUserName() override { return user; }
   std::string RegisteredOwner() override { return owner; }
@@ -54,6 +55,7 @@ class TFakePathSystem : public TPathSystem {
 
 inline std::string TFakePathSystem::FullPath(const std::string& path) {
   ++fullPathCalls;
+  if (fullPathFails) return "";
   const std::string joined = path.size() > 1 && path[1] == ':' ? path : currentDir + "\\" + path;
   std::vector<std::string> parts;
   size_t start = 0;
