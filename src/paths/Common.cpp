@@ -110,22 +110,40 @@ const char kShellFoldersKey[] =
 
 bool Has(const std::string& text, const char* macro) { return PosCI(macro, text) != 0; }
 
+size_t CountCI(const std::string& text, const std::string& macro) {
+  const std::string folded = UpperCase(text), key = UpperCase(macro);
+  size_t count = 0;
+  for (size_t at = folded.find(key); at != std::string::npos; at = folded.find(key, at + key.size())) ++count;
+  return count;
+}
+
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 std::string Clean(const std::string& dir) { return WithBackslash(dir, false); }
 
 class TExpander {
  public:
-  TExpander(TPathSystem& system, const TMacroHooks& hooks, const std::string& suffix)
-      : system_(system), hooks_(hooks), suffix_(suffix) {}
+  TExpander(TPathSystem& system, const TMacroHooks& hooks, const std::string& suffix, size_t limit)
+      : system_(system), hooks_(hooks), suffix_(suffix), limit_(limit) {}
 
   void Apply(std::string& text, const TMacro& macro) const {
     if (!Has(text, macro.name)) return;
     const std::string value = Value(macro.value);
-    if (macro.cut == 0)
-      text = ReplaceDirMacro(text, macro.name, value, suffix_);
-    else
-      text = ReplaceTextCI(text, macro.name, macro.cut == kPlain ? value : value.substr(0, macro.cut));
+    Replace(text, macro.name, macro.cut == kPlain || macro.cut == 0 ? value : value.substr(0, macro.cut),
+            macro.cut == 0);
+  }
+
+  // Replaces unless the text would outgrow the limit; then it stays and the
+  // whole expansion is given up.
+  void Replace(std::string& text, const std::string& macro, const std::string& value, bool dir) const {
+    if (tooLong_) return;
+    const size_t count = CountCI(text, macro);
+    if (count == 0) return;
+    if (text.size() >= limit_ || value.size() + suffix_.size() > (limit_ - text.size()) / count) {
+      tooLong_ = true;
+      return;
+    }
+    text = dir ? ReplaceDirMacro(text, macro, value, suffix_) : ReplaceTextCI(text, macro, value);
   }
 
   template <size_t N>
@@ -201,11 +219,13 @@ class TExpander {
   TPathSystem& system_;
   const TMacroHooks& hooks_;
   const std::string& suffix_;
+  const size_t limit_;
+  mutable bool tooLong_ = false;
 };
 
 // User-defined macros: each "<...>" token found in the list is replaced by
 // its value; scanning goes on behind what was put in.
-std::string ExpandUserMacros(const std::string& text, const std::string& macros) {
+std::string ExpandUserMacros(const std::string& text, const std::string& macros, size_t limit) {
   if (macros.empty()) return text;
   const TValueList list(macros, false, true);
   std::string out;
@@ -219,6 +239,7 @@ std::string ExpandUserMacros(const std::string& text, const std::string& macros)
     out.append(text, pos, open - pos);
     out += list.Get(token, token);
     pos = close + 1;
+    if (out.size() > limit) return text;
   }
   out.append(text, pos, std::string::npos);
   return out;
@@ -350,8 +371,9 @@ std::string ExpandMacrosWith(TPathSystem& system, const TMacroHooks& hooks, cons
                              bool withUserMacros) {
   std::string result = text;
   if (text.find('<') != std::string::npos) {
-    const TExpander x(system, hooks, suffix);
-    std::string t = withUserMacros ? ExpandUserMacros(text, hooks.userMacros) : text;
+    const size_t limit = text.size() + kMacroGrowthLimit;
+    const TExpander x(system, hooks, suffix, limit);
+    std::string t = withUserMacros ? ExpandUserMacros(text, hooks.userMacros, limit) : text;
     t = ExpandDate(system, t);
     x.ApplyAll(t, kNameMacros);
     result = t;
@@ -362,7 +384,7 @@ std::string ExpandMacrosWith(TPathSystem& system, const TMacroHooks& hooks, cons
       const std::string before = t;
       if (Has(t, "<RunTimeDir_")) {
         for (int n = 1; n <= kRunTimeDirSlots; ++n)
-          t = ReplaceDirMacro(t, "<RunTimeDir_" + IntToText(n) + ">", RunTimeDir(n), suffix);
+          x.Replace(t, "<RunTimeDir_" + IntToText(n) + ">", RunTimeDir(n), true);
       }
       x.ApplyAll(t, kLegacyMacros);
       if (t != before)
@@ -372,6 +394,10 @@ std::string ExpandMacrosWith(TPathSystem& system, const TMacroHooks& hooks, cons
       t = x.ServiceDir(t);
       x.ApplyAll(t, kShellMacros);
       if (t != result) result = CollapseBackslashes(t);
+    }
+    if (x.tooLong_) {
+      Files::TraceText("ExpandMacros: the expanded text would grow beyond its limit; left as it is");
+      return text;
     }
   }
   return resolveRelative ? ResolveRelative(system, result) : result;

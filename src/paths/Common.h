@@ -2,6 +2,7 @@
 // the rest of the table, expanded in paths of the agent's settings.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,11 @@ TMacroHooks& MacroHooks();
 
 void SetInstallFolders(const std::string& application, const std::string& common,
                        const std::string& auxiliary);
+
+// How much longer than its input an expanded text may grow. A text that
+// would grow more (huge values, or values that name macros again) is
+// returned as it is.
+inline constexpr size_t kMacroGrowthLimit = 1 << 20;
 
 // Expands the macros of text. suffix follows directory values (see the
 // replacement rule in Common.cpp); resolveRelative makes paths with ".."

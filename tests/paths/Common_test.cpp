@@ -231,6 +231,28 @@ TEST(RunTimeDirTest, SlotsOutsideOneToEightAreEmpty) {
   for (int n = 1; n <= kRunTimeDirSlots; ++n) EXPECT_EQ("", RunTimeDir(n));
 }
 
+// Values that would blow a text up (huge, or naming macros again) leave the
+// text as it is instead of filling the memory.
+TEST_F(MacroTest, TextsThatWouldGrowWithoutBoundStayAsTheyAre) {
+  std::string many;
+  while (many.size() < (1 << 20)) many += "<UserName>";
+  sys.owner = std::string(10000, 'o');
+  EXPECT_TRUE(many == Expand(many));
+  sys.owner = "<CompanyName><CompanyName><CompanyName><CompanyName>";
+  sys.organization = "<ComputerName><ComputerName><ComputerName><ComputerName>";
+  sys.computer = std::string(50000, 'c');  // 6 x 4 x 4 x 50000 bytes
+  const std::string chain = "<UserName><UserName><UserName><UserName><UserName><UserName>";
+  EXPECT_TRUE(chain == Expand(chain));
+  hooks.userMacros = "|<Big>=" + std::string(100000, 'b') + "|";
+  const std::string tokens = "<Big><Big><Big><Big><Big><Big><Big><Big><Big><Big><Big><Big>";
+  EXPECT_TRUE(tokens == Expand(tokens));
+  // Short values still expand.
+  sys.computer = "BOX1";
+  std::string sixteen;
+  for (int i = 0; i < 16; ++i) sixteen += "BOX1";
+  EXPECT_EQ(sixteen, Expand("<UserName>"));
+}
+
 TEST_F(MacroTest, MegabyteHostileInputsTakeLinearTime) {
   hooks.userMacros = "|<Mine>=x|";
   const size_t mb = 1 << 20;
