@@ -294,6 +294,15 @@ std::string ResolveRelative(TPathSystem& system, const std::string& text) {
 
 std::string Two(int value) { return ZeroPad(value, 2); }
 
+// Names the first "<...>" left in an expanded text (an unknown macro).
+void TraceLeftMacro(const std::string& text) {
+  const size_t open = text.find('<');
+  const size_t close = open == std::string::npos ? open : text.find('>', open);
+  if (close == std::string::npos) return;
+  const size_t length = close - open + 1;
+  Files::TraceText("ExpandMacros: unknown macro left as it is: " + text.substr(open, length > 64 ? 64 : length));
+}
+
 }  // namespace
 
 TMacroHooks& MacroHooks() {
@@ -394,6 +403,7 @@ std::string ExpandMacrosWith(TPathSystem& system, const TMacroHooks& hooks, cons
       t = x.ServiceDir(t);
       x.ApplyAll(t, kShellMacros);
       if (t != result) result = CollapseBackslashes(t);
+      TraceLeftMacro(result);
     }
     if (x.tooLong_) {
       Files::TraceText("ExpandMacros: the expanded text would grow beyond its limit; left as it is");
