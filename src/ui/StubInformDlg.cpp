@@ -72,6 +72,7 @@ TShownText ShownText(const std::string& text) {
   MsgBox::TPlainText plain = MsgBox::ConvertMarkup(cut);
   shown.text = std::move(plain.text);
   shown.bold = std::move(plain.bold);
+  if (shown.bold.size() > kMaxBoldRuns) shown.bold.resize(kMaxBoldRuns);
   return shown;
 }
 

@@ -40,9 +40,11 @@ inline constexpr int kButtonBottom = 33;  // button top = client height - 33
 inline constexpr int kTextControlId = 100;
 inline constexpr int kButtonId = 1;
 
-// The text control gets at most this much of the text: an oversized INFORM
-// file cannot make the window slow or the process large.
-inline constexpr size_t kMaxShownText = 256 * 1024;
+// The text control gets at most this much of the text, with at most this
+// many bold runs: an oversized INFORM file cannot make the window slow or
+// the process large (each bold run costs the control about a millisecond).
+inline constexpr size_t kMaxShownText = 64 * 1024;
+inline constexpr size_t kMaxBoldRuns = 1000;
 
 using MsgBox::TRect;
 
@@ -75,7 +77,8 @@ TRect WindowRect(int width, int height, int screenWidth, int screenHeight);
 
 // The text as the control gets it: an RTF text ("{\rtf") as it is; any
 // other text with its light markup converted to plain text and bold runs,
-// as in the message box. At most kMaxShownText characters either way.
+// as in the message box. At most kMaxShownText characters either way, and
+// at most kMaxBoldRuns bold runs (the first ones).
 struct TShownText {
   std::string text;
   std::vector<MsgBox::TBoldRun> bold;

@@ -135,6 +135,7 @@ TEST(InformDialog, HugeMarkupJunkIsCutAndFast) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LE(shown.text.size(), Inform::kMaxShownText);
+    EXPECT_LE(shown.bold.size(), Inform::kMaxBoldRuns);
     EXPECT_FALSE(shown.text.empty());
     EXPECT_LT(ms, 5000);
     for (const MsgBox::TBoldRun& run : shown.bold) EXPECT_LE(static_cast<size_t>(run.end), shown.text.size());
