@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "util/DebugOut.h"
 #include "util/Utils.h"
 
 namespace Inform {
@@ -26,6 +27,16 @@ TAction ActionFor(const std::string& text, const std::string& address) {
 }
 
 std::string TrimAddress(const std::string& address) { return Trim(address); }
+
+bool IsWebAddress(const std::string& address) {
+  for (const char c : address) {
+    if (static_cast<unsigned char>(c) < ' ' || c == 0x7F) return false;
+  }
+  for (const char* scheme : {"http://", "https://", "ftp://"}) {
+    if (address.size() > std::string(scheme).size() && StartsWith(scheme, address, true)) return true;
+  }
+  return false;
+}
 
 std::string TextFontFace(const std::string& fontName) {
   const std::string name = Trim(fontName);
@@ -88,7 +99,11 @@ bool ShowInformDialog(intptr_t owner, const std::string& caption, const std::str
                       int charset, int fontSize, const std::string& fontName, bool rightToLeft, int height,
                       int width, const std::string& address, const std::string& text) {
   using namespace Inform;
-  const std::string trimmed = TrimAddress(address);
+  std::string trimmed = TrimAddress(address);
+  if (!trimmed.empty() && !IsWebAddress(trimmed)) {
+    DebugOut::Line("ShowInformDialog: not a web address, not opened: " + trimmed.substr(0, 200));
+    trimmed.clear();
+  }
   switch (ActionFor(text, trimmed)) {
     case TAction::Nothing:
       return false;

@@ -55,6 +55,12 @@ TAction ActionFor(const std::string& text, const std::string& address);
 // The address without the blanks, tabs and line breaks around it.
 std::string TrimAddress(const std::string& address);
 
+// True for an address that a browser opens: "http://", "https://" or
+// "ftp://" (any case) and more, without control characters. Anything else
+// (a program, a local or network file path) is never handed to the shell:
+// the address comes from a file that the agent downloads.
+bool IsWebAddress(const std::string& address);
+
 // "Verdana", unless a font name other than "Tahoma" (any case) is given.
 std::string TextFontFace(const std::string& fontName);
 // Face and size of the button font: empty or non-positive values take the defaults.
@@ -121,7 +127,8 @@ bool ShellOpen(const std::string& address);
 }  // namespace Inform
 
 // Empty text and an address: the address is opened, no window. A text: the
-// dialog, true once it has been closed. Both empty: false.
+// dialog, true once it has been closed. Both empty: false. An address that
+// is not a web address counts as none (a debug line says so).
 bool ShowInformDialog(intptr_t owner, const std::string& caption, const std::string& buttonCaption,
                       int charset, int fontSize, const std::string& fontName, bool rightToLeft, int height,
                       int width, const std::string& address, const std::string& text);

@@ -30,6 +30,27 @@ TEST(InformDialog, ActionForTextAndAddress) {
   }
 }
 
+TEST(InformDialog, OnlyWebAddressesAreOpened) {
+  struct Case {
+    const char* address;
+    bool web;
+  };
+  const Case cases[] = {
+      {"http://example.test/get", true},
+      {"HTTPS://example.test/", true},
+      {"ftp://files.test/v2.zip", true},
+      {"http://", false},
+      {"C:\\Windows\\System32\\cmd.exe", false},
+      {"\\\\server\\share\\setup.exe", false},
+      {"file:///C:/setup.exe", false},
+      {"calc", false},
+      {"javascript:alert(1)", false},
+      {"http://example.test/a\nb", false},
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Inform::IsWebAddress(c.address), c.web) << c.address;
+}
+
 TEST(InformDialog, TextFontIsVerdanaUnlessAnotherNameThanTahoma) {
   struct Case {
     const char* given;
@@ -176,6 +197,14 @@ TEST_F(InformCall, AddressWithoutTextIsOpenedWithoutAWindow) {
   EXPECT_TRUE(ShowInformDialog(0, "", "", 0, 8, "Tahoma", false, 360, 360, "  http://example.test/v2 \r\n", ""));
   EXPECT_EQ(g_opened, std::vector<std::string>{"http://example.test/v2"});
   EXPECT_TRUE(g_shown.empty());
+}
+
+TEST_F(InformCall, AnAddressThatIsNoWebAddressIsNeverOpened) {
+  EXPECT_FALSE(ShowInformDialog(0, "", "", 0, 8, "", false, 360, 360, "C:\\Windows\\System32\\cmd.exe", ""));
+  EXPECT_TRUE(ShowInformDialog(0, "", "", 0, 8, "", false, 360, 360, "\\\\server\\x.exe", "Text"));
+  EXPECT_TRUE(g_opened.empty());
+  ASSERT_EQ(g_shown.size(), 1u);
+  EXPECT_EQ(g_shown[0].address, "");  // no button
 }
 
 TEST_F(InformCall, NothingToShowOrOpen) {
