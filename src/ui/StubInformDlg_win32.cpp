@@ -223,8 +223,9 @@ bool Show(TDialog& dialog, const TRequest& request) {
   if (!dialog.window || !::IsWindow(dialog.window)) return false;  // nothing to wait for
   dialog.text = CreateTextControl(dialog.window, request, textFont.Get());
   if (!dialog.address.empty()) {
-    dialog.button = CreateChild("Button", request.button.c_str(), WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 0,
-                                dialog.window, kButtonId);
+    // Shown by the layout, like the text control, once it stands in its place.
+    dialog.button =
+        CreateChild("Button", request.button.c_str(), WS_CHILD | BS_DEFPUSHBUTTON, 0, dialog.window, kButtonId);
     ::SendMessageA(dialog.button, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont.Get()), FALSE);
   }
   RECT client;
