@@ -1,17 +1,22 @@
 // msgbox-demo [--owner N] [--text T] [--caption C] [--buttons LIST]
 //             [--charset N] [--style N] [--timeout MS]
 //             [--font NAME] [--size N] [--font-charset N] [--richedit DLL]
-//             [--shortcut error|warning|yesno|okcancel] [--out FILE]
+//             [--shortcut error|warning|yesno|okcancel|inform] [--out FILE]
+//             [--address URL] [--width N] [--height N]
 //
 // Shows one message box through MsgBoxEx (or one of its shortcuts) and
 // prints "result=" and the answer: the button identifier, for yesno and
 // okcancel 1 or 0, for error and warning "-". --out also writes the answer
 // to a file. Numbers may be decimal or 0x hexadecimal. Exit code 2 on bad usage.
+// The inform shortcut shows the inform dialog instead (caption, --buttons as
+// the button caption, --font, --size, --charset, the address and the size)
+// and prints 1 when it was shown or the address opened.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
+#include "ui/StubInformDlg.h"
 #include "ui/VxMsgBox.h"
 #include "ui/VxMsgBoxWin.h"
 
@@ -30,6 +35,9 @@ struct TDemo {
   int fontCharset = 1;
   std::string shortcut;
   std::string out;
+  std::string address;
+  int width = Inform::kDefaultWidth;
+  int height = Inform::kDefaultHeight;
 };
 
 bool Number(const char* text, long long& value) {
@@ -58,6 +66,9 @@ bool Parse(int argc, char** argv, TDemo& d) {
     else if (arg == "--richedit") MsgBox::SetRichEditLibrary(value);
     else if (arg == "--shortcut") d.shortcut = value;
     else if (arg == "--out") d.out = value;
+    else if (arg == "--address") d.address = value;
+    else if (arg == "--width" && numeric) d.width = static_cast<int>(n);
+    else if (arg == "--height" && numeric) d.height = static_cast<int>(n);
     else return false;
   }
   return true;
@@ -66,6 +77,12 @@ bool Parse(int argc, char** argv, TDemo& d) {
 std::string Run(const TDemo& d) {
   if (d.shortcut.empty()) {
     return std::to_string(MsgBoxEx(d.owner, d.text, d.caption, d.buttons, d.charset, d.style, d.timeoutMs));
+  }
+  if (d.shortcut == "inform") {
+    return ShowInformDialog(d.owner > 2 ? d.owner : 0, d.caption, d.buttons, d.charset, d.fontSize, d.fontName,
+                            false, d.height, d.width, d.address, d.text)
+               ? "1"
+               : "0";
   }
   if (d.shortcut == "yesno") return MsgYesNo(d.owner, d.text, d.caption, d.buttons, d.charset, d.timeoutMs) ? "1" : "0";
   if (d.shortcut == "okcancel") return MsgOkCancel(d.owner, d.text, d.caption, d.buttons, d.charset) ? "1" : "0";
@@ -87,7 +104,8 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, demo)) {
     std::fprintf(stderr, "usage: msgbox-demo [--owner N] [--text T] [--caption C] [--buttons LIST] "
                          "[--charset N] [--style N] [--timeout MS] [--font NAME] [--size N] "
-                         "[--font-charset N] [--richedit DLL] [--shortcut KIND] [--out FILE]\n");
+                         "[--font-charset N] [--richedit DLL] [--shortcut KIND] [--out FILE] "
+                         "[--address URL] [--width N] [--height N]\n");
     return 2;
   }
   SetMsgBoxFont(demo.fontName, demo.fontSize, demo.fontCharset);
