@@ -43,13 +43,22 @@ std::optional<TDigest> DigestFile(const std::string& path);
 // The signature (64 bytes) of the digest verifies against the point (65 bytes).
 bool VerifyDigest(std::string_view point, const TDigest& digest, std::string_view signature);
 
+// The signature of a published file is its name (or URL) + kSuffix, in the
+// same folder (or under the same URL).
+constexpr char kSuffix[] = ".sig";
+inline std::string SignatureName(const std::string& fileNameOrUrl) { return fileNameOrUrl + kSuffix; }
+
+// A package whose key item is not empty requires signatures: even a key item
+// that is not a key (then every check fails; fail-closed).
+inline bool Required(std::string_view keyText) { return !keyText.empty(); }
+
 // Checks FILE against the signature file sigPath and the public key text.
 // Empty result: the file verifies. Otherwise the reason, a short sentence
 // for the message and the trace log. Every failure is a refusal.
 std::string VerifyFile(const std::string& path, const std::string& sigPath, std::string_view keyText);
 // The same with the signature beside the file: path + ".sig".
 inline std::string VerifyFile(const std::string& path, std::string_view keyText) {
-  return VerifyFile(path, path + ".sig", keyText);
+  return VerifyFile(path, SignatureName(path), keyText);
 }
 
 }  // namespace Signature
