@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake g++ make
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  libz-mingw-w64-dev zlib1g-dev
+  libz-mingw-w64-dev zlib1g-dev libssl-dev
   googletest libgtest-dev
   # wine32 (i386) beside wine64: the tests also run the i686 release stub.
   wine wine64 wine32:i386

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "package/PackWrite.h"
+#include "package/Signature.h"
 #include "util/FileIO.h"
 #include "util/Files.h"
 #include "util/PathText.h"
@@ -105,6 +106,7 @@ class TBuilder {
   std::vector<uint64_t> fileSizes_;  // bytes actually carried, for the space table
   TInfoItems info_;                  // as stored (code page)
   TDownloadItems download_;
+  std::string updateKey_;  // canonical key text; empty: none
   std::string engineArgs_;
   uint64_t totalBytes_ = 0;
   uint64_t doneBytes_ = 0;
@@ -211,6 +213,13 @@ bool TBuilder::CheckInfoItems() {
   const std::string& size = opt_.download.size;
   if (size.find_first_not_of("0123456789") != std::string::npos)
     return Fail("download size " + Quoted(size) + " is not a number of bytes");
+  updateKey_.clear();
+  if (!opt_.updateKey.empty()) {
+    std::string error;
+    const auto point = Signature::ParsePublicKey(opt_.updateKey, error);
+    if (!point) return Fail(error);
+    updateKey_ = Signature::EncodeBase64(*point);
+  }
   return true;
 }
 
@@ -330,12 +339,12 @@ bool TBuilder::WriteInfoBlocks(TVolume& volume) {
         {"Charset=" + std::to_string(PackText::CharsetOfCodePage(opt_.codePage)), "FontSize=8", "FontName=Tahoma"}}});
   std::string blocks = PackWrite::InfoBlockBytes(opt_.languageBlock.empty() ? defaultLanguages : opt_.languageBlock);
   blocks += PackWrite::InfoBlockBytes(
-      PackWrite::InfoBlock(info_.infoFolderURL, info_.infoFile, info_.agentFile, token, info_.background));
+      PackWrite::InfoBlock(info_.infoFolderURL, info_.infoFile, info_.agentFile, token, info_.background, updateKey_));
   if (download_.present) {
     const TDownloadItems& d = download_;
     const std::string downloadToken = d.token.empty() ? "" : PackWrite::ScrambleToken(d.token, rng_);
     blocks += PackWrite::InfoBlockBytes(PackWrite::DownloadBlock(d.url, d.setupFile, d.alwaysDownload, downloadToken,
-                                                                 d.size));
+                                                                 d.size, updateKey_));
   }
   if (opt_.volumeSize > 0 && static_cast<uint64_t>(volume.size) + blocks.size() + kTrailerSize > opt_.volumeSize)
     return Fail("volume size " + std::to_string(opt_.volumeSize) + " is too small for the stub and the information blocks (" +

@@ -79,6 +79,9 @@ struct TBuildOptions {
   int codePage = PackText::kDefaultCodePage;  // of the names, engine arguments and information items
   TInfoItems info;
   TDownloadItems download;
+  // The publisher's public key text (package/Signature.h); written as the
+  // sixth item of the information block and of the download block. Empty: none.
+  std::string updateKey;
   uint8_t options = 0;  // kOpt* bits; kOptMoreVolumes is the builder's own
   bool downloadSetup = false;
   bool askBeforeDownload = false;

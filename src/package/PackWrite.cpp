@@ -27,19 +27,22 @@ std::string DefaultLanguageBlock() {
   return LanguageBlock({{"English", {"Charset=0", "FontSize=8", "FontName=Tahoma"}}});
 }
 
-static std::string FiveItems(const std::string& a, const std::string& b, const std::string& c,
-                             const std::string& d, const std::string& e) {
-  return "|" + a + "|" + b + "|" + c + "|" + d + "|" + e + "|";
+// Five items, and the update key as a sixth when there is one.
+static std::string ItemList(const std::string& a, const std::string& b, const std::string& c,
+                            const std::string& d, const std::string& e, const std::string& key) {
+  std::string list = "|" + a + "|" + b + "|" + c + "|" + d + "|" + e + "|";
+  if (!key.empty()) list += key + "|";
+  return list;
 }
 
 std::string InfoBlock(const std::string& infoFolderURL, const std::string& infoFile, const std::string& agentFile,
-                      const std::string& scrambledToken, bool background) {
-  return FiveItems(infoFolderURL, infoFile, agentFile, scrambledToken, background ? "1" : "0");
+                      const std::string& scrambledToken, bool background, const std::string& updateKey) {
+  return ItemList(infoFolderURL, infoFile, agentFile, scrambledToken, background ? "1" : "0", updateKey);
 }
 
 std::string DownloadBlock(const std::string& url, const std::string& setupFile, bool alwaysDownload,
-                          const std::string& scrambledToken, const std::string& size) {
-  return FiveItems(url, setupFile, alwaysDownload ? "1" : "0", scrambledToken, size);
+                          const std::string& scrambledToken, const std::string& size, const std::string& updateKey) {
+  return ItemList(url, setupFile, alwaysDownload ? "1" : "0", scrambledToken, size, updateKey);
 }
 
 std::string EntryText(const std::string& name, int32_t dosDateTime, const std::string& data) {

@@ -24,11 +24,14 @@ std::string LanguageBlock(const std::vector<TLanguage>& languages);
 // The one-language English block of a package without translations.
 std::string DefaultLanguageBlock();
 
-// "|" list of five items; the token is stored as given (already scrambled).
+// "|" list of five items, six with an update key (a public key text); the
+// token is stored as given (already scrambled).
 std::string InfoBlock(const std::string& infoFolderURL, const std::string& infoFile,
-                      const std::string& agentFile, const std::string& scrambledToken, bool background);
+                      const std::string& agentFile, const std::string& scrambledToken, bool background,
+                      const std::string& updateKey = "");
 std::string DownloadBlock(const std::string& url, const std::string& setupFile, bool alwaysDownload,
-                          const std::string& scrambledToken, const std::string& size);
+                          const std::string& scrambledToken, const std::string& size,
+                          const std::string& updateKey = "");
 
 // Entry text: header "|name|date|", NUL, data. `name` may carry "*args" for the engine.
 std::string EntryText(const std::string& name, int32_t dosDateTime, const std::string& data);

@@ -282,3 +282,7 @@ bool TGFileInfo::DownloadTokenMatches(const TGFileInfo& other) const {
 }
 
 std::string TGFileInfo::DownloadSize() const { return SUB::GetItem(downloadBlock_, 4, ""); }
+
+std::string TGFileInfo::UpdateKey() const { return SUB::GetItem(infoBlock_, 5, ""); }
+
+std::string TGFileInfo::DownloadUpdateKey() const { return SUB::GetItem(downloadBlock_, 5, ""); }

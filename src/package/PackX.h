@@ -32,6 +32,9 @@
 //      (item 0 = language name, further items key=value)
 //   2. "|InfoFolderURL|InfoFile|AgentFile|ScrambledToken|Background|"
 //   3. "|DownloadURL|SetupFile|AlwaysDownload|ScrambledToken|Size|" (N = 3)
+// Either list may carry a sixth item, "UpdateKey|": the publisher's public
+// key (88 characters of base64, package/Signature.h). Readers take items by
+// position, so a list of five reads as before: no key, no signature checks.
 //
 // File entry text: "|name|dosdatetime|" + '\0' + file bytes. A '*' in the
 // header marks the engine entry ("|Engine.exe*|1248086749|").
@@ -192,6 +195,10 @@ class TGFileInfo {
   // The two packages belong together: their download tokens match (TokensMatch).
   bool DownloadTokenMatches(const TGFileInfo& other) const;
   std::string DownloadSize() const;
+  // The publisher's public key text (sixth item of the information block,
+  // or of the download block); empty when the package carries none.
+  std::string UpdateKey() const;
+  std::string DownloadUpdateKey() const;
 
   // Texts of the language block in the process's chosen language (LangRes0.cpp).
   std::string LangText(const std::string& key, const std::string& def) const;

@@ -2,6 +2,7 @@
 // turned into the core builder's options.
 #include "BuildCommand.h"
 
+#include <fstream>
 #include <iostream>
 #include <map>
 
@@ -11,6 +12,7 @@
 #include "Languages.h"
 #include "package/PackBuild.h"
 #include "package/PackBuildText.h"
+#include "package/Signature.h"
 #include "util/FileIO.h"
 #include "util/Utils.h"
 
@@ -55,6 +57,7 @@ const TKey kKeys[] = {
     {"always-download", TKind::Flag, "download block: never use a copy beside the stub"},
     {"download-token", TKind::Text, "download block: secret token, plain text"},
     {"download-size", TKind::Text, "download block: size of the setup file in bytes"},
+    {"update-key", TKind::Path, "public key file (keygen): updates must be signed"},
 };
 
 const TKey* FindKey(const std::string& name) {
@@ -147,7 +150,7 @@ std::string Apply(const TKey& key, const TSetting& s, PackBuild::TBuildOptions& 
       {"info-file", &o.info.infoFile}, {"agent-file", &o.info.agentFile},
       {"token", &o.info.token},       {"download-url", &o.download.url},
       {"download-file", &o.download.setupFile}, {"download-token", &o.download.token},
-      {"download-size", &o.download.size}};
+      {"download-size", &o.download.size}, {"update-key", &o.updateKey}};
   if (auto text = texts.find(name); text != texts.end()) {
     *text->second = key.kind == TKind::Path ? path : s.value;
     if (StartsWith("download-", name)) o.download.present = true;
@@ -163,6 +166,18 @@ std::string Apply(const TKey& key, const TSetting& s, PackBuild::TBuildOptions& 
     if (name == "always-download" || (name == "download-setup" && flag)) o.download.present = true;
   }
   return "";
+}
+
+// A key file is one short line: anything larger is refused unread.
+bool ReadKeyFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string bytes(Signature::kMaxSignatureFile + 1, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (in.bad()) return false;
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  text = bytes;
+  return true;
 }
 
 std::vector<cli::TOptionDef> OptionDefs() {
@@ -294,6 +309,9 @@ int RunBuild(int argc, char** argv) {
     return cli::Fail("no files or folders to carry");
   error = CheckEngine(options, settings);
   if (!error.empty()) return cli::Fail(error);
+  // update-key names a file; the builder takes (and checks) its text.
+  if (!options.updateKey.empty() && !ReadKeyFile(options.updateKey, options.updateKey))
+    return cli::Fail("cannot read the update key file " + options.updateKey);
   if (!languageFile.empty()) {
     std::vector<std::string> warnings;
     error = LanguageBlockFromIni(languageFile, options.codePage, options.languageBlock, warnings);

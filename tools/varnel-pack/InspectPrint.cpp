@@ -85,12 +85,14 @@ void PrintSummary(const std::string& path, int cp, std::ostream& out) {
   out << "agent file:           " << shown(info.AgentFileName()) << "\n";
   out << "secret token:         " << shown(PlainToken(info.SecretToken(false))) << "\n";
   out << "background setup:     " << YesNo(info.BackgroundSetup()) << "\n";
+  if (!info.UpdateKey().empty()) out << "update key:           " << info.UpdateKey() << "\n";
   if (t.InfoBlockCount() > 2) {
     out << "download URL:         " << shown(info.DownloadURL()) << "\n";
     out << "download file:        " << shown(info.DownloadFileName()) << "\n";
     out << "always download:      " << YesNo(info.AlwaysDownload()) << "\n";
     out << "download token:       " << shown(PlainToken(info.DownloadToken(false))) << "\n";
     out << "download size:        " << info.DownloadSize() << "\n";
+    if (!info.DownloadUpdateKey().empty()) out << "download update key:  " << info.DownloadUpdateKey() << "\n";
   }
   out << "space required here:  " << static_cast<uint64_t>(info.SpaceRequired(path)) << " bytes\n";
 }

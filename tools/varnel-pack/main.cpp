@@ -7,6 +7,7 @@
 #include "Cli.h"
 #include "Extract.h"
 #include "Inspect.h"
+#include "Keys.h"
 #include "Sample.h"
 #include "Token.h"
 
@@ -22,6 +23,9 @@ const char kUsage[] =
     "  token TEXT                       print the scrambled form of a secret token\n"
     "  scramble FILE                    write a file's text in the INFORM scrambled form\n"
     "  sample --stub STUB OUT           write a small sample setup executable\n"
+    "  keygen PRIVATE PUBLIC            write an ECDSA P-256 key pair for signed updates\n"
+    "  sign FILE --key PRIVATE          write FILE.sig, the signature of FILE\n"
+    "  verify FILE --pub PUBLIC         check FILE.sig against FILE and the public key\n"
     "\n"
     "  --version                        print the version of varnel-pack\n"
     "\n"
@@ -66,5 +70,8 @@ int main(int argc, char** argv) {
   if (command == "token") return RunToken(argc, argv);
   if (command == "scramble") return RunScramble(argc, argv);
   if (command == "sample") return RunSample(argc, argv);
+  if (command == "keygen") return RunKeygen(argc, argv);
+  if (command == "sign") return RunSign(argc, argv);
+  if (command == "verify") return RunVerify(argc, argv);
   return cli::Fail("unknown command '" + command + "' (see --help)");
 }
