@@ -13,6 +13,55 @@
 
 namespace AU {
 
+// The keys have one address each: tables and overrides find them by it.
+namespace Keys {
+const TKey ProbeSecondsInterval{TFile::Original, kOriginalSetup, "ProbeSecondsInterval", TKind::Integer, "0"};
+const TKey ProbeSecondsLast{TFile::Original, kOriginalSetup, "ProbeSecondsLast", TKind::ClockSeconds, "0"};
+const TKey ProbeSecondsLastText{TFile::Original, kOriginalSetup, "__ProbeSecondsLast", TKind::Text, ""};
+const TKey ReAskSecondsInterval{TFile::Original, kOriginalSetup, "ReAskSecondsInterval", TKind::Integer, "0"};
+const TKey ReAskSecondsLast{TFile::Original, kOriginalSetup, "ReAskSecondsLast", TKind::ClockSeconds, "0"};
+const TKey ReAskSecondsLastText{TFile::Original, kOriginalSetup, "__ReAskSecondsLast", TKind::Text, ""};
+const TKey VersionOriginal{TFile::Original, kOriginalSetup, "VersionOriginal", TKind::Integer, "0"};
+const TKey StampOriginal{TFile::Original, kOriginalSetup, "Stamp", TKind::Integer, "0"};
+const TKey ProgramNameOriginal{TFile::Original, kOriginalSetup, "ProgramName", TKind::Text, ""};
+const TKey TargetDir{TFile::Original, kDirectories, "TargetDir", TKind::Text, ""};
+const TKey SharedDir{TFile::Original, kDirectories, "SharedDir", TKind::Text, ""};
+const TKey AuxiliaryDir{TFile::Original, kDirectories, "AuxiliaryDir", TKind::Text, ""};
+const TKey StartUpLink{TFile::Original, kUnInstall, "StartUpLink", TKind::Text, ""};
+const TKey CheckforNewUpdateLink{TFile::Original, kUnInstall, "CheckforNewUpdateLink", TKind::Text, ""};
+const TKey BtnText{TFile::Original, kMsgBox, "BtnText", TKind::Text, kDefaultBtnText};
+const TKey Error{TFile::Original, kMsgBox, "Error", TKind::Text, "Error"};
+const TKey Confirm{TFile::Original, kMsgBox, "Confirm", TKind::Text, "Confirm"};
+const TKey Attention{TFile::Original, kMsgBox, "Attention", TKind::Text, "Attention"};
+const TKey CharSet{TFile::Original, kMsgBox, "CharSet", TKind::Integer, "0"};
+const TKey FontName{TFile::Original, kMsgBox, "FontName", TKind::Text, "Tahoma"};
+const TKey FontSize{TFile::Original, kMsgBox, "FontSize", TKind::Integer, "8"};
+const TKey DownloadURL_UPDATE{TFile::Info, kNewSetup, "DownloadURL_UPDATE", TKind::Text, ""};
+const TKey NameOfUpdateFile{TFile::Info, kNewSetup, "NameOfUpdateFile", TKind::Text, ""};
+const TKey SizeOfUpdateFile{TFile::Info, kNewSetup, "SizeOfUpdateFile", TKind::Integer, "0"};
+const TKey RequestConfirmationBeforeDownload{TFile::Info, kNewSetup, "RequestConfirmationBeforeDownload", TKind::Flag, "0"};
+const TKey RequestConfirmationBeforeDownloadForce{TFile::Info, kNewSetup, "RequestConfirmationBeforeDownloadForce", TKind::Flag, "0"};
+const TKey RequestConfirmationBeforeInstall{TFile::Info, kNewSetup, "RequestConfirmationBeforeInstall", TKind::Flag, "0"};
+const TKey RequestConfirmationBeforeInstallForce{TFile::Info, kNewSetup, "RequestConfirmationBeforeInstallForce", TKind::Flag, "0"};
+const TKey BackgroundUpdate{TFile::Info, kNewSetup, "BackgroundUpdate", TKind::Flag, "0"};
+const TKey ShutDownMethod{TFile::Info, kNewSetup, "ShutDownMethod", TKind::Text, ""};
+const TKey RestartProcess{TFile::Info, kNewSetup, "RestartProcess", TKind::Flag, "0"};
+const TKey InformFinish{TFile::Info, kNewSetup, "InformFinish", TKind::Flag, "0"};
+const TKey RunningProcess{TFile::Info, kNewSetup, "RunningProcess", TKind::Text, ""};
+const TKey ProgramNameNew{TFile::Info, kNewSetup, "ProgramName", TKind::Text, ""};
+const TKey VersionNew{TFile::Info, kNewSetup, "VersionNew", TKind::Integer, "0"};
+const TKey StampNew{TFile::Info, kNewSetup, "Stamp", TKind::Integer, "0"};
+const TKey ValidVersions{TFile::Info, kNewSetup, "ValidVersions", TKind::Text, ""};
+const TKey RemoveStartUpShortcut{TFile::Info, kNewSetup, "RemoveStartUpShortcut", TKind::Flag, "0"};
+const TKey RemoveCheckForNewUpdateShortcut{TFile::Info, kNewSetup, "RemoveCheckForNewUpdateShortcut", TKind::Flag, "0"};
+const TKey AutoInformMode{TFile::Info, kGeneral, "AutoInform", TKind::Integer, "0"};
+const TKey DownloadURL_INFORM{TFile::Info, kAutoInform, "DownloadURL_INFORM", TKind::Text, ""};
+const TKey NameOfInformFile{TFile::Info, kAutoInform, "NameOfInformFile", TKind::Text, ""};
+const TKey SizeOfInformFile{TFile::Info, kAutoInform, "SizeOfInformFile", TKind::Integer, "0"};
+const TKey AutoInformW{TFile::Info, kAutoInform, "AutoInformW", TKind::Integer, "360"};
+const TKey AutoInformH{TFile::Info, kAutoInform, "AutoInformH", TKind::Integer, "360"};
+}  // namespace Keys
+
 namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;

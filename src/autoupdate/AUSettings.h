@@ -43,68 +43,68 @@ struct TKey {
 };
 
 // Sections.
-constexpr const char* kOriginalSetup = "OriginalSetup";
-constexpr const char* kDirectories = "Directories";
-constexpr const char* kUnInstall = "UnInstall";
-constexpr const char* kMsgBox = "MsgBox";
-constexpr const char* kAutoUpdate = "AutoUpdate";
-constexpr const char* kNewSetup = "NewSetup";
-constexpr const char* kGeneral = "General";
-constexpr const char* kAutoInform = "AutoInform";
+inline constexpr const char* kOriginalSetup = "OriginalSetup";
+inline constexpr const char* kDirectories = "Directories";
+inline constexpr const char* kUnInstall = "UnInstall";
+inline constexpr const char* kMsgBox = "MsgBox";
+inline constexpr const char* kAutoUpdate = "AutoUpdate";
+inline constexpr const char* kNewSetup = "NewSetup";
+inline constexpr const char* kGeneral = "General";
+inline constexpr const char* kAutoInform = "AutoInform";
 
-constexpr const char* kDefaultBtnText = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
+inline constexpr const char* kDefaultBtnText = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
 
 namespace Keys {
 // .original, section OriginalSetup.
-constexpr TKey ProbeSecondsInterval{TFile::Original, kOriginalSetup, "ProbeSecondsInterval", TKind::Integer, "0"};
-constexpr TKey ProbeSecondsLast{TFile::Original, kOriginalSetup, "ProbeSecondsLast", TKind::ClockSeconds, "0"};
-constexpr TKey ProbeSecondsLastText{TFile::Original, kOriginalSetup, "__ProbeSecondsLast", TKind::Text, ""};
-constexpr TKey ReAskSecondsInterval{TFile::Original, kOriginalSetup, "ReAskSecondsInterval", TKind::Integer, "0"};
-constexpr TKey ReAskSecondsLast{TFile::Original, kOriginalSetup, "ReAskSecondsLast", TKind::ClockSeconds, "0"};
-constexpr TKey ReAskSecondsLastText{TFile::Original, kOriginalSetup, "__ReAskSecondsLast", TKind::Text, ""};
-constexpr TKey VersionOriginal{TFile::Original, kOriginalSetup, "VersionOriginal", TKind::Integer, "0"};
-constexpr TKey StampOriginal{TFile::Original, kOriginalSetup, "Stamp", TKind::Integer, "0"};
-constexpr TKey ProgramNameOriginal{TFile::Original, kOriginalSetup, "ProgramName", TKind::Text, ""};
+extern const TKey ProbeSecondsInterval;
+extern const TKey ProbeSecondsLast;
+extern const TKey ProbeSecondsLastText;
+extern const TKey ReAskSecondsInterval;
+extern const TKey ReAskSecondsLast;
+extern const TKey ReAskSecondsLastText;
+extern const TKey VersionOriginal;
+extern const TKey StampOriginal;
+extern const TKey ProgramNameOriginal;
 // .original, sections Directories and UnInstall.
-constexpr TKey TargetDir{TFile::Original, kDirectories, "TargetDir", TKind::Text, ""};
-constexpr TKey SharedDir{TFile::Original, kDirectories, "SharedDir", TKind::Text, ""};
-constexpr TKey AuxiliaryDir{TFile::Original, kDirectories, "AuxiliaryDir", TKind::Text, ""};
-constexpr TKey StartUpLink{TFile::Original, kUnInstall, "StartUpLink", TKind::Text, ""};
-constexpr TKey CheckforNewUpdateLink{TFile::Original, kUnInstall, "CheckforNewUpdateLink", TKind::Text, ""};
+extern const TKey TargetDir;
+extern const TKey SharedDir;
+extern const TKey AuxiliaryDir;
+extern const TKey StartUpLink;
+extern const TKey CheckforNewUpdateLink;
 // .original, section MsgBox.
-constexpr TKey BtnText{TFile::Original, kMsgBox, "BtnText", TKind::Text, kDefaultBtnText};
-constexpr TKey Error{TFile::Original, kMsgBox, "Error", TKind::Text, "Error"};
-constexpr TKey Confirm{TFile::Original, kMsgBox, "Confirm", TKind::Text, "Confirm"};
-constexpr TKey Attention{TFile::Original, kMsgBox, "Attention", TKind::Text, "Attention"};
-constexpr TKey CharSet{TFile::Original, kMsgBox, "CharSet", TKind::Integer, "0"};
-constexpr TKey FontName{TFile::Original, kMsgBox, "FontName", TKind::Text, "Tahoma"};
-constexpr TKey FontSize{TFile::Original, kMsgBox, "FontSize", TKind::Integer, "8"};
+extern const TKey BtnText;
+extern const TKey Error;
+extern const TKey Confirm;
+extern const TKey Attention;
+extern const TKey CharSet;
+extern const TKey FontName;
+extern const TKey FontSize;
 // INFO, section NewSetup.
-constexpr TKey DownloadURL_UPDATE{TFile::Info, kNewSetup, "DownloadURL_UPDATE", TKind::Text, ""};
-constexpr TKey NameOfUpdateFile{TFile::Info, kNewSetup, "NameOfUpdateFile", TKind::Text, ""};
-constexpr TKey SizeOfUpdateFile{TFile::Info, kNewSetup, "SizeOfUpdateFile", TKind::Integer, "0"};
-constexpr TKey RequestConfirmationBeforeDownload{TFile::Info, kNewSetup, "RequestConfirmationBeforeDownload", TKind::Flag, "0"};
-constexpr TKey RequestConfirmationBeforeDownloadForce{TFile::Info, kNewSetup, "RequestConfirmationBeforeDownloadForce", TKind::Flag, "0"};
-constexpr TKey RequestConfirmationBeforeInstall{TFile::Info, kNewSetup, "RequestConfirmationBeforeInstall", TKind::Flag, "0"};
-constexpr TKey RequestConfirmationBeforeInstallForce{TFile::Info, kNewSetup, "RequestConfirmationBeforeInstallForce", TKind::Flag, "0"};
-constexpr TKey BackgroundUpdate{TFile::Info, kNewSetup, "BackgroundUpdate", TKind::Flag, "0"};
-constexpr TKey ShutDownMethod{TFile::Info, kNewSetup, "ShutDownMethod", TKind::Text, ""};
-constexpr TKey RestartProcess{TFile::Info, kNewSetup, "RestartProcess", TKind::Flag, "0"};
-constexpr TKey InformFinish{TFile::Info, kNewSetup, "InformFinish", TKind::Flag, "0"};
-constexpr TKey RunningProcess{TFile::Info, kNewSetup, "RunningProcess", TKind::Text, ""};
-constexpr TKey ProgramNameNew{TFile::Info, kNewSetup, "ProgramName", TKind::Text, ""};
-constexpr TKey VersionNew{TFile::Info, kNewSetup, "VersionNew", TKind::Integer, "0"};
-constexpr TKey StampNew{TFile::Info, kNewSetup, "Stamp", TKind::Integer, "0"};
-constexpr TKey ValidVersions{TFile::Info, kNewSetup, "ValidVersions", TKind::Text, ""};
-constexpr TKey RemoveStartUpShortcut{TFile::Info, kNewSetup, "RemoveStartUpShortcut", TKind::Flag, "0"};
-constexpr TKey RemoveCheckForNewUpdateShortcut{TFile::Info, kNewSetup, "RemoveCheckForNewUpdateShortcut", TKind::Flag, "0"};
+extern const TKey DownloadURL_UPDATE;
+extern const TKey NameOfUpdateFile;
+extern const TKey SizeOfUpdateFile;
+extern const TKey RequestConfirmationBeforeDownload;
+extern const TKey RequestConfirmationBeforeDownloadForce;
+extern const TKey RequestConfirmationBeforeInstall;
+extern const TKey RequestConfirmationBeforeInstallForce;
+extern const TKey BackgroundUpdate;
+extern const TKey ShutDownMethod;
+extern const TKey RestartProcess;
+extern const TKey InformFinish;
+extern const TKey RunningProcess;
+extern const TKey ProgramNameNew;
+extern const TKey VersionNew;
+extern const TKey StampNew;
+extern const TKey ValidVersions;
+extern const TKey RemoveStartUpShortcut;
+extern const TKey RemoveCheckForNewUpdateShortcut;
 // INFO, sections General and AutoInform.
-constexpr TKey AutoInformMode{TFile::Info, kGeneral, "AutoInform", TKind::Integer, "0"};
-constexpr TKey DownloadURL_INFORM{TFile::Info, kAutoInform, "DownloadURL_INFORM", TKind::Text, ""};
-constexpr TKey NameOfInformFile{TFile::Info, kAutoInform, "NameOfInformFile", TKind::Text, ""};
-constexpr TKey SizeOfInformFile{TFile::Info, kAutoInform, "SizeOfInformFile", TKind::Integer, "0"};
-constexpr TKey AutoInformW{TFile::Info, kAutoInform, "AutoInformW", TKind::Integer, "360"};
-constexpr TKey AutoInformH{TFile::Info, kAutoInform, "AutoInformH", TKind::Integer, "360"};
+extern const TKey AutoInformMode;
+extern const TKey DownloadURL_INFORM;
+extern const TKey NameOfInformFile;
+extern const TKey SizeOfInformFile;
+extern const TKey AutoInformW;
+extern const TKey AutoInformH;
 }  // namespace Keys
 
 // Every key above, for tables and tests.
@@ -193,7 +193,7 @@ enum TTransient : int {
   kOvrConfirmDownloadForce = 6,
   kOvrConfirmInstallForce = 7,
 };
-constexpr uint8_t kNoOverride = 255;
+inline constexpr uint8_t kNoOverride = 255;
 using TTransientOptions = std::array<uint8_t, 8>;
 
 // The transient option (low byte of value kept; 255 gives the key back).
@@ -312,14 +312,14 @@ struct TInformText {
 // separator leaves that field and all later ones empty. Linear in the size.
 TInformText ParseInformText(const std::string& fileText);
 // The INFORM file is read whole up to this size; a larger one reads as empty.
-constexpr int64_t kMaxInformFileBytes = 4 * 1024 * 1024;
+inline constexpr int64_t kMaxInformFileBytes = 4 * 1024 * 1024;
 TInformText ReadInformFile(const std::string& path);  // AUSettings_win32.cpp
 
 // ---------------------------------------------------------------------------
 // Test-mode registry values (never written by the agent)
 // ---------------------------------------------------------------------------
 
-constexpr const char* kTestModeKey = "HKEY_CURRENT_USER\\Software\\Meridane\\Varnel\\AutoUpdate";
+inline constexpr const char* kTestModeKey = "HKEY_CURRENT_USER\\Software\\Meridane\\Varnel\\AutoUpdate";
 
 struct TTestModeValues {
   std::string testMode = "0";  // TestMode, default "0"
