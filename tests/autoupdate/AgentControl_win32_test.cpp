@@ -171,3 +171,15 @@ TEST_F(AgentControlRun, AStopCountdownEndsTheAgent) {
   EXPECT_NE(agent.Wait(kStartMs), kNotEnded);
   EXPECT_EQ(FindTop(xClass), nullptr);
 }
+
+TEST_F(AgentControlRun, ThePlainAgentsStopSwitchEndsTheRunningCopy) {
+  StartAgent("CtlE");
+  // The plain agent beside its running X_ copy only forwards its switches.
+  const std::string plain = folder + "\\CtlE.AutoUpdate.exe";
+  ASSERT_TRUE(::CopyFileA(x.c_str(), plain.c_str(), FALSE));
+  TProc forwarder;
+  ASSERT_TRUE(forwarder.Start(plain, "/STOP=1"));
+  EXPECT_NE(forwarder.Wait(kStartMs), kNotEnded);
+  EXPECT_NE(agent.Wait(kStartMs), kNotEnded);
+  EXPECT_EQ(FindTop(xClass), nullptr);
+}
