@@ -63,14 +63,33 @@ class AgentCycleTest : public ::testing::Test {
            std::to_string(size) + "\r\nVersionNew=101\r\nStamp=8\r\n";
   }
 
-  // Runs the agent until its probe is decided; returns its trace log.
-  std::string RunProbe() {
-    TProc agent(x, "/SleepX=0");
-    EXPECT_TRUE(WaitUntil([&] { return ReadBytes(log).find("GetOkToPerformAU = ") != std::string::npos; }, kProbeMs))
-        << ReadBytes(log);
-    HWND window = FindTop(".AutoUpdate.X_Prod");
+  // Starts the agent file just written.
+  ::testing::AssertionResult StartAgent(TProc& agent) const {
+    if (agent.Start(x, "/SleepX=0")) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the agent did not start (error " << ::GetLastError() << "): " << x;
+  }
+
+  // Ends the agent through its window. The X_ copy deletes its own file when
+  // it ends: the next agent is written only after that, or the deletion would
+  // take the new file.
+  void EndAgent(TProc& agent, HWND window) {
     if (window) ::PostMessageA(window, Stub::wm_ShutDown, 0, 0);
     EXPECT_EQ(agent.Wait(kStartMs), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return !Exists(x); }, kProbeMs)) << "the X_ copy is still there: " << x;
+  }
+
+  // Runs the agent until its probe is decided; returns its trace log.
+  std::string RunProbe() {
+    TProc agent;
+    const ::testing::AssertionResult started = StartAgent(agent);
+    if (!started) {
+      ADD_FAILURE() << started.message();
+      return {};
+    }
+    EXPECT_TRUE(WaitUntil([&] { return ReadBytes(log).find("GetOkToPerformAU = ") != std::string::npos; }, kProbeMs))
+        << "trace log: [" << ReadBytes(log) << "], agent running: " << agent.Running()
+        << ", its window: " << (FindTop(".AutoUpdate.X_Prod") != nullptr);
+    EndAgent(agent, FindTop(".AutoUpdate.X_Prod"));
     return ReadBytes(log);
   }
 };
@@ -209,7 +228,8 @@ TEST_F(AgentCycleTest, UserCheckThroughCommand31WithTheListenerHearingIt) {
   g_listenerMessage = ::RegisterWindowMessageA("VarnelCycleListener.Heard");
   g_heard.clear();
 
-  TProc agent(x, "/SleepX=0");
+  TProc agent;
+  ASSERT_TRUE(StartAgent(agent));
   HWND window = WaitForWindow(".AutoUpdate.X_Prod", kProbeMs);
   ASSERT_NE(window, nullptr);
   ::PostMessageA(window, Stub::wm_LocalMsg, reinterpret_cast<WPARAM>(listener), g_listenerMessage);
@@ -232,8 +252,7 @@ TEST_F(AgentCycleTest, UserCheckThroughCommand31WithTheListenerHearingIt) {
   EXPECT_EQ(g_heard[2], (std::pair<WPARAM, LPARAM>{40, 1}));
   EXPECT_EQ(g_heard[3], (std::pair<WPARAM, LPARAM>{40, 2}));
 
-  ::PostMessageA(window, Stub::wm_ShutDown, 0, 0);
-  EXPECT_EQ(agent.Wait(kStartMs), 0u);
+  EndAgent(agent, window);
   const std::string trace = ReadBytes(log);
   EXPECT_NE(trace.find("GetOkToPerformAU = 3"), std::string::npos) << trace;
   // The listener hears the end of the window's run as well.
@@ -250,7 +269,8 @@ TEST_F(AgentCycleTest, StatusLabelInTheMsgBoxFontReadsRightToLeftForArabic) {
     WriteBytes(folder + "\\Prod.original",
                std::string("[OriginalSetup]\r\nVersionOriginal=100\r\nProbeSecondsInterval=0\r\n[MsgBox]\r\nCharSet=") +
                    charset + "\r\n[AutoUpdate]\r\ns31=Fetching the news...\r\n");
-    TProc agent(x, "/SleepX=0");
+    TProc agent;
+    ASSERT_TRUE(StartAgent(agent));
     EXPECT_TRUE(WaitUntil([&] { return ReadBytes(log).find("GetOkToPerformAU = ") != std::string::npos; }, kProbeMs));
     HWND window = FindTop(".AutoUpdate.X_Prod");
     ASSERT_NE(window, nullptr);
@@ -261,8 +281,7 @@ TEST_F(AgentCycleTest, StatusLabelInTheMsgBoxFontReadsRightToLeftForArabic) {
     EXPECT_EQ((::GetWindowLongA(label, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0, rtl);
     EXPECT_EQ((::GetWindowLongA(label, GWL_STYLE) & SS_RIGHT) != 0, rtl);
     EXPECT_FALSE(::IsWindowVisible(window));  // an INFO download never shows the window
-    ::PostMessageA(window, Stub::wm_ShutDown, 0, 0);
-    EXPECT_EQ(agent.Wait(kStartMs), 0u);
+    EndAgent(agent, window);
   }
 }
 
