@@ -41,6 +41,9 @@ struct TDownloadResult {
 // kind: kKindInfo, kKindUpdate or kKindInform.
 TDownloadResult DownloadFileAU(const std::string& folder, const std::string& name, int kind);
 
+// Debug line with the process id in front (the cycle's "echo").
+void Echo(const std::string& text);
+
 // Posts the notification to the listener, when one is set.
 void NotifyListener(int code, int value);
 
@@ -52,5 +55,13 @@ void NotifyListener(int code, int value);
 using TAcceptedRelease = void (*)(bool autoInform);
 void SetAcceptedReleaseHandler(TAcceptedRelease handler);
 void TraceAcceptedRelease(bool autoInform);
+
+// The installation of AUInstall_win32.cpp, the handler of builds that have
+// it: the trace line of TraceAcceptedRelease, then PerformAutoInform, or
+// PerformAutoUpdate and after a completed run ReStartAutoUpdateExe.
+void InstallRelease(bool autoInform);
+bool PerformAutoUpdate();
+bool PerformAutoInform();
+void ReStartAutoUpdateExe();
 
 }  // namespace AU

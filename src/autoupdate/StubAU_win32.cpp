@@ -29,9 +29,6 @@ TAcceptedRelease g_accepted = nullptr;
 
 Stub::TAgentRun& Run() { return Stub::AgentRun(); }
 
-// Debug line with the process id in front (the cycle's "echo").
-void Echo(const std::string& text) { VxDebug::DebugLine(IntToText(Stub::ProcessId()) + text); }
-
 std::string TrueFalse(bool value) { return value ? "TRUE" : "FALSE"; }
 
 void ShowAgentWindow(bool show) {
@@ -130,6 +127,8 @@ void FinishInfo(TDownloadResult& result, const TFetch& fetch, const std::string&
 }
 
 }  // namespace
+
+void Echo(const std::string& text) { VxDebug::DebugLine(IntToText(Stub::ProcessId()) + text); }
 
 // --- Notifications and the installation seam ---------------------------------------
 
@@ -406,6 +405,9 @@ void AgentTimerTick() {
 void InstallCycleHooks() {
   StubWin::THooks& hooks = StubWin::Hooks();
   hooks.agentTick = AgentTimerTick;
+#ifdef VARNEL_AGENT_INSTALL
+  SetAcceptedReleaseHandler(InstallRelease);
+#endif
   hooks.checkTestMode = [](bool force) { CheckTestMode(force); };
 }
 

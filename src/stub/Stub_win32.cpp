@@ -29,6 +29,7 @@
 #include "util/SysInfo.h"
 #include "util/Utils.h"
 #include "util/Win.h"
+#include "util/WinUtils.h"
 
 namespace Stub {
 
@@ -55,21 +56,6 @@ std::string RawCommandLine() {
 
 bool WindowClassExists(const std::string& className) {
   return !className.empty() && ::FindWindowA(className.c_str(), nullptr) != nullptr;
-}
-
-// Starts the command with its window hidden and does not wait for its end;
-// the process handle, or none when the start failed.
-THandle StartHidden(const std::string& command) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
-  std::string line = command;
-  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return THandle();
-  THandle threadHandle(process.hThread);
-  return THandle(process.hProcess);
 }
 
 // Copies the own executable to `to` (an X_ or Y_ copy of ours). A copy
@@ -224,7 +210,7 @@ void CreateAndRun_X_Exe() {
 
   const std::string xArgs = XCopyArguments(GetSwitch(args, "/TRANSIENT=", ""), GetSwitch(args, "/DELAY=", ""));
   Trace("WinExec: " + xPath + xArgs);
-  StartHidden("\"" + xPath + "\"" + xArgs);
+  StartCommand("\"" + xPath + "\"" + xArgs, SW_HIDE);
 
   // Messages posted before the copy has its window would be lost, so the
   // wait ends only when the process runs and its window is there.
@@ -282,7 +268,7 @@ bool RelaunchTempCopy() {
     DeleteWorkingDirectory();
     return false;
   }
-  const THandle copy = StartHidden(TempCopyCommand(yPath, CommandArgs(), OwnPath()));
+  const THandle copy = StartCommand(TempCopyCommand(yPath, CommandArgs(), OwnPath()), SW_HIDE);
   if (!copy) {
     DebugLine(Pid() + " RelaunchTempCopy: the Y_ copy could not be started (" + LastErrorText() + "): " + yPath);
     DeleteWorkingDirectory();

@@ -17,6 +17,9 @@ std::string WindowClassNameOf(HWND window);
 std::string WindowTextOf(HWND window);
 // Opens file with parameters through the shell (owner: the desktop window).
 bool RunShell(const std::string& file, const std::string& parameters, int showMode = SW_SHOWNORMAL);
+// Starts a command line with the given show mode and does not wait for its
+// end; the process handle, or none when the start failed.
+THandle StartCommand(const std::string& commandLine, int showMode);
 // Loads library and looks entryPoint up in it. module receives the library
 // handle (NULL when it could not be loaded); the caller frees it.
 FARPROC ProcAddressOf(const std::string& library, const std::string& entryPoint, HMODULE& module);

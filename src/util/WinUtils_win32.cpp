@@ -75,3 +75,16 @@ void SetAutoPlayCancel(bool enable) {
 }
 
 UINT QueryCancelAutoPlayMessage() { return g_autoPlayMessage; }
+
+THandle StartCommand(const std::string& commandLine, int showMode) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(showMode);
+  PROCESS_INFORMATION process{};
+  std::string line = commandLine;
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return THandle();
+  THandle threadHandle(process.hThread);
+  return THandle(process.hProcess);
+}

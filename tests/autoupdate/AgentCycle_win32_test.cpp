@@ -124,8 +124,11 @@ TEST_F(AgentCycleTest, EachStatusAgainstNginx) {
     if (!c.original.empty())
       WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nProbeSecondsInterval=0\r\n" + c.original);
     ASSERT_TRUE(testweb::Put(base + "/Setup.exe", std::string(5000, 'u')));
+    // The accepted release is one whose download then fails without a box
+    // (its body is cut short): a stub that installs goes no further.
+    const std::string updateUrl = std::string(c.tag) == "ok" ? testweb::FaultUrl("/short/5000") : url;
     if (c.info != "404") {
-      ASSERT_TRUE(testweb::Put(base + "/" + kInfoName, Info(url, c.offered, c.info)));
+      ASSERT_TRUE(testweb::Put(base + "/" + kInfoName, Info(updateUrl, c.offered, c.info)));
     }
     const std::string trace = RunProbe();
     EXPECT_TRUE(Has(trace, c.expected)) << trace;

@@ -2,6 +2,7 @@
 // that no copy outlives the test. Windows tests only.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "TestSupport.h"
@@ -49,9 +50,15 @@ class TProduct {
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
     std::string line = "\"" + exe + "\" " + args;
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                          &pi))
-      return false;
+    // Under a loaded wine server the start of a program copied a moment ago
+    // now and then fails once: it is tried a few times before it counts.
+    bool started = false;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+      if (attempt > 0) ::Sleep(500);
+      started = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+      if (!started) std::fprintf(stderr, "note: %s did not start (error %lu)\n", exe.c_str(), ::GetLastError());
+    }
+    if (!started) return false;
     process_.Reset(pi.hProcess);
     ::CloseHandle(pi.hThread);
     id_ = pi.dwProcessId;

@@ -1,0 +1,185 @@
+// The X_ agent installing an accepted release for real: the agent and its
+// product (tools/dummy-product) run from a product folder, the INFO file and
+// the update package (a setup whose engine is tools/test-engine) lie on
+// nginx (scripts/with-web.sh). The agent downloads the update, shuts the
+// product down, runs the update through the setup's extraction run, writes
+// the new version, restarts the product and hands over to the plain agent.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "../stub/StubRun_win32.h"
+#include "DummyProduct.h"
+#include "TestSupport.h"
+#include "WebServer_win32.h"
+#include "package/PackWrite.h"
+#include "stub/Stub.h"
+
+using testsupport::ReadBytes;
+using testsupport::TScratchDir;
+using testsupport::WriteBytes;
+using namespace stubtest;
+
+namespace {
+
+constexpr char kInfoName[] = "Prod.AutoUpdate.info";
+constexpr char kToken[] = "Prod-Install-2026";
+// The product's own window class: a restarted product gets no arguments.
+constexpr char kProductClass[] = "Varnel.DummyProduct";
+constexpr int kRunMs = 90000;
+
+std::string Scrambled() {
+  std::mt19937 rng(3);
+  return PackWrite::ScrambleToken(kToken, rng);
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The stub under test installs what its agent accepts; the size release
+// leaves the installation out (its agent only traces the release).
+bool StubInstalls() {
+  char value[8] = {0};
+  return !(::GetEnvironmentVariableA("VARNEL_STUB_INSTALLS", value, sizeof(value)) && std::string(value) == "0");
+}
+
+DWORD ProductWindowProcess() {
+  HWND window = ::FindWindowA(kProductClass, nullptr);
+  DWORD pid = 0;
+  if (window) ::GetWindowThreadProcessId(window, &pid);
+  return pid;
+}
+
+struct TInstallCase {
+  const char* tag;
+  const char* method;     // ShutDownMethod
+  const char* productArgs;  // "" = no product running
+  bool engineCompletes;
+  bool installed;         // the update ran to its end: version written, product restarted
+  const char* traced;     // a line the agent's trace log must hold
+};
+
+class AgentInstallTest : public ::testing::Test {
+ protected:
+  TScratchDir dir;
+  TScratchDir temp;
+  TTempEnv env{temp.Path()};
+  std::string folder = dir.File("Product");
+  std::string x = folder + "\\X_Prod.exe";
+  std::string log = folder + "\\X_Prod.log";
+  std::string engineLog = dir.File("engine.log");
+  std::string exitFile = dir.File("exit.txt");
+  std::string product;
+
+  void SetUp() override {
+    if (!StubInstalls()) GTEST_SKIP() << "this stub leaves the installation out";
+    ASSERT_TRUE(testweb::Available()) << testweb::kMissing;
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    product = dummy::CopyTool("dummy-product", dir, "Product", "Product.exe");
+    ASSERT_FALSE(product.empty());
+    ::SetEnvironmentVariableA("VARNEL_ENGINE_LOG", engineLog.c_str());
+  }
+  void TearDown() override {
+    KillAllNamed("X_Prod.exe");
+    KillAllNamed("Product.exe");
+    KillAllNamed("Engine.exe");
+    ::SetEnvironmentVariableA("VARNEL_ENGINE_LOG", nullptr);
+    ::SetEnvironmentVariableA("VARNEL_ENGINE_REMOVEATOM", nullptr);
+  }
+
+  void WriteAgent(const std::string& infoUrl) {
+    TPackageWriter w;
+    w.stubImage = StubImage();
+    w.agentPackage = true;
+    w.options = PackFormat::kOptAgentTraceLog;
+    w.languageBlock = PackWrite::DefaultLanguageBlock();
+    w.infoBlock = PackWrite::InfoBlock(infoUrl, kInfoName, "Prod.exe", Scrambled(), false);
+    w.AddFile("readme.txt", 0, "data");
+    WriteBytes(x, w.Build());
+  }
+  // The update setup: the stub, the same token, a file and the test engine.
+  static std::string UpdatePackage(const std::string& infoUrl) {
+    TPackageWriter w;
+    w.stubImage = StubImage();
+    w.languageBlock = PackWrite::DefaultLanguageBlock();
+    w.infoBlock = PackWrite::InfoBlock(infoUrl, kInfoName, "Prod.exe", Scrambled(), false);
+    w.AddFile("readme.txt", 0, "version 101");
+    w.AddFile("Engine.exe*/x", 0, ReadBytes(testsupport::BuildPath("tools/test-engine/test-engine.exe")));
+    return w.Build();
+  }
+  std::string Original(const char* key) const {
+    char buffer[256] = {0};
+    ::GetPrivateProfileStringA("OriginalSetup", key, "", buffer, sizeof(buffer), (folder + "\\Prod.original").c_str());
+    return buffer;
+  }
+};
+
+TEST_F(AgentInstallTest, ShutdownUpdateRunAndRestarts) {
+  const TInstallCase cases[] = {
+      {"close", "Using WM_CLOSE", "", true, true, "Update run: exit code 0, completed"},
+      {"terminate", "Using Terminate Process", "", true, true, "Update run: exit code 0, completed"},
+      // A product that will not close keeps its files: the update is not started.
+      {"ignored", "Using WM_CLOSE", "/OnClose=ignore", true, false,
+       "PerformAutoUpdate: the product still runs, the update is not started"},
+      // An update whose engine does not complete changes no version.
+      {"incomplete", "Using WM_CLOSE", "", false, false, "not completed"},
+  };
+  for (const TInstallCase& c : cases) {
+    SCOPED_TRACE(c.tag);
+    ::DeleteFileA(log.c_str());
+    ::DeleteFileA(engineLog.c_str());
+    ::DeleteFileA(exitFile.c_str());
+    ::SetEnvironmentVariableA("VARNEL_ENGINE_REMOVEATOM", c.engineCompletes ? "1" : nullptr);
+    const std::string base = std::string("install/") + c.tag;
+    const std::string url = testweb::HttpUrl("/" + base);
+    const std::string update = UpdatePackage(url);
+    ASSERT_TRUE(testweb::Put(base + "/Setup.exe", update));
+    ASSERT_TRUE(testweb::Put(base + "/" + kInfoName,
+                             "[NewSetup]\r\nDownloadURL_UPDATE=" + url + "\r\nNameOfUpdateFile=Setup.exe\r\n"
+                             "SizeOfUpdateFile=" + std::to_string(update.size()) + "\r\nVersionNew=101\r\nStamp=8\r\n"
+                             "ShutDownMethod=" + c.method + "\r\nRestartProcess=1\r\n"
+                             "RunningProcess=<InstallDir>\\Product.exe\r\n"));
+    WriteAgent(url);
+    WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n"
+                                          "[Directories]\r\nTargetDir=" + folder + "\r\n");
+
+    dummy::TProduct running;
+    ASSERT_TRUE(running.Start(product, "/ExitFile=" + exitFile + " " + c.productArgs));
+    ASSERT_TRUE(WaitUntil([] { return ProductWindowProcess() != 0; }, kStartMs));
+    const DWORD firstProduct = ProductWindowProcess();
+
+    TProc agent;
+    ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+    ASSERT_TRUE(WaitUntil([&] { return Has(ReadBytes(log), "PerformAutoUpdate() - END"); }, kRunMs)) << ReadBytes(log);
+    const std::string trace = ReadBytes(log);
+    EXPECT_TRUE(Has(trace, c.traced)) << trace;
+    EXPECT_TRUE(Has(trace, std::string("PerformAutoUpdate() - END    Result=") + (c.installed ? "TRUE" : "FALSE")))
+        << trace;
+    // The installed agent hands over to the plain agent and ends; otherwise
+    // it is told to.
+    if (!c.installed) {
+      if (HWND window = FindTop(".AutoUpdate.X_Prod")) ::PostMessageA(window, Stub::wm_ShutDown, 0, 0);
+    } else {
+      EXPECT_TRUE(Has(trace, "Prod.exe /_ZZ=99 /WAIT=10 /TRANSIENT=|255|255|255|255|255|255|255|255|")) << trace;
+    }
+    EXPECT_EQ(agent.Wait(kRunMs), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return !Exists(x); }, kRunMs)) << "the X_ copy deletes itself";
+
+    // The downloaded update is gone whatever happened; the version moved only
+    // with a completed run.
+    EXPECT_FALSE(Exists(folder + "\\Setup.exe"));
+    EXPECT_EQ(Original("VersionOriginal"), c.installed ? "101" : "100");
+    const bool shutDown = std::string(c.productArgs).empty();
+    EXPECT_EQ(Has(ReadBytes(engineLog), "/OriginalInfoFile=\"" + folder + "\\" + kInfoName + "\""), shutDown)
+        << ReadBytes(engineLog);
+    if (c.installed) {
+      // The product that was shut down runs again, as a new process.
+      EXPECT_TRUE(WaitUntil([&] { return ProductWindowProcess() != 0 && ProductWindowProcess() != firstProduct; },
+                            kStartMs));
+    } else if (!shutDown) {
+      EXPECT_EQ(ProductWindowProcess(), firstProduct);  // never restarted, never replaced
+    }
+    KillAllNamed("Product.exe");
+  }
+}
+
+}  // namespace
