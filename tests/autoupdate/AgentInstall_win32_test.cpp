@@ -182,4 +182,44 @@ TEST_F(AgentInstallTest, ShutdownUpdateRunAndRestarts) {
   }
 }
 
+// Inform-only mode: the INFORM file's text in the inform dialog; closing it
+// counts as informed and writes the new version. Nothing is installed, the
+// product is never touched and the agent keeps running.
+TEST_F(AgentInstallTest, InformOnlyShowsTheTextAndWritesTheVersion) {
+  const std::string base = "install/inform";
+  const std::string url = testweb::HttpUrl("/" + base);
+  const std::string inform = "Varnel|" + Scrambled() + "|1|2|<B>Version 101</B> is out.";
+  ASSERT_TRUE(testweb::Put(base + "/News.txt", inform));
+  ASSERT_TRUE(testweb::Put(base + "/" + kInfoName,
+                           "[General]\r\nAutoInform=1\r\n[AutoInform]\r\nNameOfInformFile=News.txt\r\n"
+                           "SizeOfInformFile=" + std::to_string(inform.size()) + "\r\n"
+                           "DownloadURL_INFORM=https://localhost/news\r\n"
+                           "[NewSetup]\r\nDownloadURL_UPDATE=" + url + "\r\nVersionNew=101\r\nStamp=8\r\n"));
+  WriteAgent(url);
+  WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n"
+                                        "[AutoUpdate]\r\ns34=News of Prod\r\n");
+  TProc agent;
+  ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = ::FindWindowA("VxRichEditBox", nullptr)) != nullptr; }, kRunMs))
+      << ReadBytes(log);
+  EXPECT_EQ(WindowText(dialog), "News of Prod");
+  // The text control shows the markup's text.
+  std::string shown;
+  for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    char name[64] = {0};
+    ::GetClassNameA(child, name, sizeof(name));
+    if (std::string(name) != "Button") shown += WindowText(child);
+  }
+  EXPECT_TRUE(Has(shown, "Version 101 is out.")) << shown;
+  EXPECT_EQ(Original("VersionOriginal"), "100");  // not before the dialog is closed
+
+  ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return Has(ReadBytes(log), "PerformAutoInform() - END TRUE"); }, kRunMs)) << ReadBytes(log);
+  EXPECT_EQ(Original("VersionOriginal"), "101");
+  EXPECT_TRUE(agent.Running());
+  if (HWND window = FindTop(".AutoUpdate.X_Prod")) ::PostMessageA(window, Stub::wm_ShutDown, 0, 0);
+  EXPECT_EQ(agent.Wait(kRunMs), 0u);
+}
+
 }  // namespace
