@@ -8,6 +8,7 @@
 
 #include "../stub/StubRun_win32.h"
 #include "TestSupport.h"
+#include "AgentBoxes_win32.h"
 #include "WebServer_win32.h"
 #include "autoupdate/AUSettings.h"
 #include "package/PackWrite.h"
@@ -18,6 +19,7 @@ using testsupport::ReadBytes;
 using testsupport::TScratchDir;
 using testsupport::WriteBytes;
 using namespace stubtest;
+using agentboxes::AnswerBox;
 
 namespace {
 
@@ -182,31 +184,6 @@ LRESULT CALLBACK ListenerProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     return 0;
   }
   return ::DefWindowProcA(window, message, wParam, lParam);
-}
-
-// The text control of the box that is up now (a Rich Edit control).
-std::string BoxText(HWND box) {
-  for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-    char name[64] = {0};
-    ::GetClassNameA(child, name, sizeof(name));
-    if (_stricmp(name, "BUTTON") != 0) return WindowText(child);
-  }
-  return {};
-}
-
-// Waits for the agent's box, returns its text and presses the button.
-std::string AnswerBox(const std::string& button) {
-  // The box is there before its text is: wait for both.
-  std::string text;
-  WaitUntil([&] {
-    HWND box = FindTop("VxMsgBox");
-    text = box ? BoxText(box) : std::string();
-    return !text.empty();
-  }, 20000);
-  TProc robot(testsupport::BuildPath("tools/ui-robot/ui-robot.exe"),
-              "--class VxMsgBox --timeout 20000 --press " + button + " --wait-gone");
-  EXPECT_EQ(robot.Wait(30000), 0u) << "the box did not take " << button;
-  return text;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "../stub/StubRun_win32.h"
 #include "DummyProduct.h"
 #include "TestSupport.h"
+#include "AgentBoxes_win32.h"
 #include "WebServer_win32.h"
 #include "package/PackWrite.h"
 #include "stub/Stub.h"
@@ -106,6 +107,28 @@ class AgentInstallTest : public ::testing::Test {
     w.AddFile("Engine.exe*/x", 0, ReadBytes(testsupport::BuildPath("tools/test-engine/test-engine.exe")));
     return w.Build();
   }
+  // Publishes release 101 under /install/<tag> (the update setup and an INFO
+  // file with newSetupKeys), and writes the agent and its .original file
+  // (version 100, the product folder as TargetDir, then originalMore).
+  void Publish(const std::string& tag, const std::string& newSetupKeys, const std::string& originalMore = "") {
+    const std::string base = "install/" + tag;
+    const std::string url = testweb::HttpUrl("/" + base);
+    const std::string update = UpdatePackage(url);
+    ASSERT_TRUE(testweb::Put(base + "/Setup.exe", update));
+    ASSERT_TRUE(testweb::Put(base + "/" + kInfoName,
+                             "[NewSetup]\r\n" + newSetupKeys + "DownloadURL_UPDATE=" + url +
+                                 "\r\nNameOfUpdateFile=Setup.exe\r\nSizeOfUpdateFile=" + std::to_string(update.size()) +
+                                 "\r\nVersionNew=101\r\nStamp=8\r\nProgramName=Prod\r\n"
+                                 "RunningProcess=<InstallDir>\\Product.exe\r\n"));
+    WriteAgent(url);
+    WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n"
+                                          "[Directories]\r\nTargetDir=" + folder + "\r\n" + originalMore);
+  }
+  // Waits until the agent's trace log holds text; returns the log.
+  std::string TraceOnceItHas(const std::string& text) const {
+    EXPECT_TRUE(WaitUntil([&] { return Has(ReadBytes(log), text); }, kRunMs)) << ReadBytes(log);
+    return ReadBytes(log);
+  }
   std::string Original(const char* key) const {
     char buffer[256] = {0};
     ::GetPrivateProfileStringA("OriginalSetup", key, "", buffer, sizeof(buffer), (folder + "\\Prod.original").c_str());
@@ -129,18 +152,7 @@ TEST_F(AgentInstallTest, ShutdownUpdateRunAndRestarts) {
     ::DeleteFileA(engineLog.c_str());
     ::DeleteFileA(exitFile.c_str());
     ::SetEnvironmentVariableA("VARNEL_ENGINE_REMOVEATOM", c.engineCompletes ? "1" : nullptr);
-    const std::string base = std::string("install/") + c.tag;
-    const std::string url = testweb::HttpUrl("/" + base);
-    const std::string update = UpdatePackage(url);
-    ASSERT_TRUE(testweb::Put(base + "/Setup.exe", update));
-    ASSERT_TRUE(testweb::Put(base + "/" + kInfoName,
-                             "[NewSetup]\r\nDownloadURL_UPDATE=" + url + "\r\nNameOfUpdateFile=Setup.exe\r\n"
-                             "SizeOfUpdateFile=" + std::to_string(update.size()) + "\r\nVersionNew=101\r\nStamp=8\r\n"
-                             "ShutDownMethod=" + c.method + "\r\nRestartProcess=1\r\n"
-                             "RunningProcess=<InstallDir>\\Product.exe\r\n"));
-    WriteAgent(url);
-    WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n"
-                                          "[Directories]\r\nTargetDir=" + folder + "\r\n");
+    Publish(c.tag, std::string("ShutDownMethod=") + c.method + "\r\nRestartProcess=1\r\n");
 
     dummy::TProduct running;
     ASSERT_TRUE(running.Start(product, "/ExitFile=" + exitFile + " " + c.productArgs));
@@ -149,8 +161,7 @@ TEST_F(AgentInstallTest, ShutdownUpdateRunAndRestarts) {
 
     TProc agent;
     ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
-    ASSERT_TRUE(WaitUntil([&] { return Has(ReadBytes(log), "PerformAutoUpdate() - END"); }, kRunMs)) << ReadBytes(log);
-    const std::string trace = ReadBytes(log);
+    const std::string trace = TraceOnceItHas("PerformAutoUpdate() - END");
     EXPECT_TRUE(Has(trace, c.traced)) << trace;
     EXPECT_TRUE(Has(trace, std::string("PerformAutoUpdate() - END    Result=") + (c.installed ? "TRUE" : "FALSE")))
         << trace;
@@ -180,6 +191,80 @@ TEST_F(AgentInstallTest, ShutdownUpdateRunAndRestarts) {
     }
     KillAllNamed("Product.exe");
   }
+}
+
+// The questions: a declined download fetches nothing; the Force flag turns
+// the question into a notice without No, and the update goes ahead.
+TEST_F(AgentInstallTest, DownloadQuestionDeclinedOrForced) {
+  const std::string texts = "[AutoUpdate]\r\ns11=Fetch PROG_NAME 101?\r\ns12=<P>Install when it has arrived.\r\n"
+                            "s18=<P>It will be installed now.\r\n";
+  struct {
+    const char* tag;
+    const char* keys;
+    const char* button;
+    const char* text;
+    bool installed;
+  } const cases[] = {
+      {"declined", "RequestConfirmationBeforeDownload=1\r\n", "No", "Fetch Prod 101?", false},
+      {"forced", "RequestConfirmationBeforeDownload=1\r\nRequestConfirmationBeforeDownloadForce=1\r\n", "OK",
+       "It will be installed now.", true},
+  };
+  ::SetEnvironmentVariableA("VARNEL_ENGINE_REMOVEATOM", "1");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tag);
+    ::DeleteFileA(log.c_str());
+    ::DeleteFileA(engineLog.c_str());
+    Publish(c.tag, std::string(c.keys) + "ShutDownMethod=Don't Shut Down\r\n", texts);
+    TProc agent;
+    ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+    const std::string text = agentboxes::AnswerBox(c.button);
+    EXPECT_TRUE(Has(text, c.text)) << text;
+    const std::string trace = TraceOnceItHas("PerformAutoUpdate() - END");
+    EXPECT_TRUE(Has(trace, std::string("Result=") + (c.installed ? "TRUE" : "FALSE"))) << trace;
+    EXPECT_EQ(Has(trace, "Download START"), true);  // the INFO file's
+    EXPECT_EQ(Has(trace, "Setup.exe"), c.installed) << trace;
+    EXPECT_EQ(Original("VersionOriginal"), c.installed ? "101" : "100");
+    EXPECT_EQ(Exists(engineLog), c.installed);
+    if (!c.installed) {
+      if (HWND window = FindTop(".AutoUpdate.X_Prod")) ::PostMessageA(window, Stub::wm_ShutDown, 0, 0);
+    }
+    EXPECT_EQ(agent.Wait(kRunMs), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return !Exists(x); }, kRunMs));
+  }
+}
+
+// "Issue a Message Box": s15 stays up while the product runs; once the user
+// has closed the product the update runs and the product comes back.
+TEST_F(AgentInstallTest, MessageBoxMethodWaitsForTheUserToCloseTheProduct) {
+  ::SetEnvironmentVariableA("VARNEL_ENGINE_REMOVEATOM", "1");
+  Publish("askuser", "ShutDownMethod=Issue a Message Box\r\nRestartProcess=1\r\n",
+          "[AutoUpdate]\r\ns15=Please close PROG_NAME to update it.\r\n");
+  dummy::TProduct running;
+  ASSERT_TRUE(running.Start(product, "/ExitFile=" + exitFile));
+  ASSERT_TRUE(WaitUntil([] { return ProductWindowProcess() != 0; }, kStartMs));
+  const DWORD firstProduct = ProductWindowProcess();
+  TProc agent;
+  ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+  // Answered while the product still runs, the box comes back.
+  EXPECT_TRUE(Has(agentboxes::AnswerBox("OK"), "Please close Product.exe to update it."));
+  EXPECT_TRUE(Has(agentboxes::AnswerBox("OK"), "Please close Product.exe to update it."));
+  ::PostMessageA(::FindWindowA(kProductClass, nullptr), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(running.Ended(kStartMs));
+  // The box may have come up once more before the product was gone.
+  EXPECT_TRUE(WaitUntil([&] {
+    if (FindTop("VxMsgBox")) {
+      TProc robot(testsupport::BuildPath("tools/ui-robot/ui-robot.exe"),
+                  "--class VxMsgBox --timeout 2000 --press OK --wait-gone");
+      robot.Wait(10000);
+    }
+    return Has(ReadBytes(log), "PerformAutoUpdate() - END");
+  }, kRunMs)) << ReadBytes(log);
+  const std::string trace = ReadBytes(log);
+  EXPECT_TRUE(Has(trace, "Result=TRUE")) << trace;
+  EXPECT_EQ(Original("VersionOriginal"), "101");
+  EXPECT_TRUE(WaitUntil([&] { return ProductWindowProcess() != 0 && ProductWindowProcess() != firstProduct; },
+                        kStartMs));
+  EXPECT_EQ(agent.Wait(kRunMs), 0u);
 }
 
 // Inform-only mode: the INFORM file's text in the inform dialog; closing it
