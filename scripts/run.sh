@@ -2,7 +2,8 @@
 # The main job: builds everything, then shows what the stub reads from a
 # package. With a file argument it inspects that file; without, it packs a
 # small sample setup with the release stub and inspects that, then runs a
-# demo setup of examples/sample-product under wine (scripts/demo-setup.sh).
+# demo setup of examples/sample-product under wine (scripts/demo-setup.sh)
+# and the agent updating an installed product (scripts/demo-update.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -21,3 +22,8 @@ echo "Sample setup written to $sample ($(stat -c %s "$sample") bytes)"
 # run under wine with /hide.
 echo
 scripts/demo-setup.sh "$tool" build/win64 build/demo
+
+# The agent's round: version 1.0 of the sample product installed with its
+# agent, version 2.0 published on a local nginx, the agent carrying it out.
+echo
+scripts/with-xvfb.sh scripts/with-web.sh scripts/demo-update.sh "$tool" build/win64 build/demo-update
