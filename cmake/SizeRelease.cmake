@@ -3,7 +3,7 @@
 # into one section per function and object so that the linker can drop what
 # nothing uses, and link-time optimisation runs where the toolchain supports
 # it. The win64 test build keeps the ordinary Release settings.
-function(varnel_few_exceptions target)
+function(varnel_no_exceptions target)
 endfunction()
 if(NOT VARNEL_SIZE_RELEASE)
   return()
@@ -21,32 +21,17 @@ add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>)
 # run-time type information the vtables carry no type records and the
 # std::function managers lose their type queries. Thrown types keep theirs.
 add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
-# Exceptions are thrown and caught only where a package is read (EZLibError,
-# allocation failures sized by the package), where a download or a file
-# operation turns an allocation failure into a default, and where the file
-# handles live. The rest of the stub's code is built without them, which
-# drops its clean-up paths and their tables; an exception still passes
-# through it (the unwind tables stay), only without running its destructors.
-option(VARNEL_SIZE_FEW_EXCEPTIONS "Exceptions only in the sources that throw, catch or hold handles" ON)
-if(VARNEL_SIZE_FEW_EXCEPTIONS)
-  # The sources that hold file handles and every source that throws or catches.
-  file(GLOB VARNEL_EXCEPTION_SOURCES CONFIGURE_DEPENDS
-    ${CMAKE_SOURCE_DIR}/src/util/FileIO*.cpp ${CMAKE_SOURCE_DIR}/src/util/Files*.cpp)
-  file(GLOB_RECURSE all_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
-  foreach(source ${all_sources})
-    file(READ ${source} text)
-    if(text MATCHES "(catch|throw)[ (]")
-      list(APPEND VARNEL_EXCEPTION_SOURCES ${source})
-    endif()
-  endforeach()
-  # Source options come after the target's, so these win over -fno-exceptions.
-  set_source_files_properties(${VARNEL_EXCEPTION_SOURCES} PROPERTIES COMPILE_OPTIONS -fexceptions)
-endif()
-# Called for the stub's libraries and the stub itself (not for the tools).
-function(varnel_few_exceptions target)
-  if(VARNEL_SIZE_RELEASE AND VARNEL_SIZE_FEW_EXCEPTIONS)
-    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>)
-  endif()
+# The stub's code is built without exceptions: the exception run time (the
+# unwinder and the personality routine) and the unwind tables of every
+# function stay out of the image. A damaged stream is a result code of the
+# inflater (package/ZLibOpen.h), guarded blocks run as plain blocks
+# (util/Exceptions.h), and a failed allocation or a library error ends the
+# run through the stub's own allocator (stub/OutOfMemory_win32.cpp). The
+# tools, the tests and the other builds keep exceptions.
+function(varnel_no_exceptions target)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>
+                                           -fno-asynchronous-unwind-tables)
+  target_link_options(${target} PRIVATE -fno-exceptions -fno-asynchronous-unwind-tables)
 endfunction()
 add_link_options(-Wl,--gc-sections)
 # CMake's default list of Windows libraries (winspool, oleaut32, ...) goes:

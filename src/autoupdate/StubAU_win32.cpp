@@ -405,9 +405,7 @@ void AgentTimerTick() {
 void InstallCycleHooks() {
   StubWin::THooks& hooks = StubWin::Hooks();
   hooks.agentTick = AgentTimerTick;
-#ifdef VARNEL_AGENT_INSTALL
   SetAcceptedReleaseHandler(InstallRelease);
-#endif
   hooks.checkTestMode = [](bool force) { CheckTestMode(force); };
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "util/SysInfo.h"
+#include "util/Exceptions.h"
 
 namespace {
 
@@ -45,9 +46,10 @@ http::TTransferEnd ReadBody(TTransferSource& source, TDownloadSink& sink, const 
   TBytesRate rate(unknown || size > kKbDisplayFrom, unknown || size > http::kLargeFileFrom, hooks.clock);
 
   std::vector<char> buffer;
-  try {
+  VX_TRY {
     buffer.resize(static_cast<size_t>(chunk));
-  } catch (const std::exception&) {
+  }
+  VX_CATCH(const std::exception&) {
     end.writeFailed = true;
     return end;
   }

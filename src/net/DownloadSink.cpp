@@ -9,6 +9,7 @@
 #include "util/Files.h"
 #include "util/PathText.h"
 #include "util/Utils.h"
+#include "util/Exceptions.h"
 
 // --- Memory --------------------------------------------------------------------
 
@@ -21,9 +22,10 @@ bool TMemorySink::Begin(int64_t size) {
     fault_ = Fault::MemoryCap;
     return false;
   }
-  try {
+  VX_TRY {
     if (size > 0) data_.reserve(static_cast<size_t>(size));
-  } catch (const std::exception&) {
+  }
+  VX_CATCH(const std::exception&) {
     // Only a hint: the body still arrives piece by piece.
   }
   return true;
@@ -35,9 +37,10 @@ bool TMemorySink::Append(const char* data, int64_t count) {
     fault_ = Fault::MemoryCap;
     return false;
   }
-  try {
+  VX_TRY {
     data_.append(data, static_cast<size_t>(count));
-  } catch (const std::exception&) {
+  }
+  VX_CATCH(const std::exception&) {
     fault_ = Fault::MemoryCap;
     return false;
   }

@@ -1,10 +1,9 @@
 #include "package/Inflate.h"
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstring>
 #include <memory>
-
-#include "package/ZLibOpen.h"
 
 namespace {
 
@@ -24,8 +23,6 @@ struct THuffman {
   uint16_t count[kMaxBits + 1];
   uint16_t symbols[288];
 };
-
-[[noreturn]] void Fail(int code) { throw EZLibError(code); }
 
 // Builds `h` from code lengths. False for a set that zlib refuses: an
 // over-subscribed one, or an incomplete one other than a single one-bit code
@@ -81,12 +78,18 @@ const uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 1
 // damage exactly where zlib tells them apart.
 class TRun {
  public:
-  TRun(std::string_view input, std::string& out, TInflate& owner, void (*grow)(TInflate&, std::string&, size_t))
-      : in_(input), out_(out), base_(out.data()), limit_(out.size()), owner_(owner), grow_(grow) {}
+  // A failure jumps to `failed` with its code. Nothing between the decoding
+  // steps and that target owns memory or needs clean-up: the code tables
+  // and the output belong to the caller.
+  TRun(std::string_view input, std::string& out, TInflate& owner, bool (*grow)(TInflate&, std::string&, size_t),
+       THuffman* tables, std::jmp_buf& failed)
+      : in_(input), out_(out), base_(out.data()), limit_(out.size()), owner_(owner), grow_(grow), tables_(tables),
+        failed_(failed) {}
 
   size_t Stream();
 
  private:
+  [[noreturn]] void Fail(int code) { std::longjmp(failed_, code); }
   void Fill() {
     while (count_ <= 24 && pos_ < in_.size()) {
       bits_ |= static_cast<uint32_t>(static_cast<uint8_t>(in_[pos_++])) << count_;
@@ -114,7 +117,7 @@ class TRun {
   // Makes room for at least one more byte.
   void Room() {
     if (produced_ == limit_) {
-      grow_(owner_, out_, produced_);
+      if (!grow_(owner_, out_, produced_)) Fail(kInflateMemError);
       base_ = out_.data();
       limit_ = out_.size();
     }
@@ -136,7 +139,9 @@ class TRun {
   size_t limit_;  // out_'s size
   size_t produced_ = 0;
   TInflate& owner_;
-  void (*grow_)(TInflate&, std::string&, size_t);
+  bool (*grow_)(TInflate&, std::string&, size_t);
+  THuffman* tables_;  // two: literals and distances
+  std::jmp_buf& failed_;
 };
 
 unsigned TRun::Decode(const THuffman& h) {
@@ -258,9 +263,8 @@ size_t TRun::Stream() {
     Need(32);
     Fail(kInflateDataError);
   }
-  auto tables = std::make_unique<THuffman[]>(2);
-  THuffman& literals = tables[0];
-  THuffman& distances = tables[1];
+  THuffman& literals = tables_[0];
+  THuffman& distances = tables_[1];
   for (bool last = false; !last;) {
     Need(3);
     last = Take(1) != 0;
@@ -315,7 +319,12 @@ uint32_t Adler32(uint32_t adler, const unsigned char* data, size_t size) {
   return (b << 16) | a;
 }
 
-size_t TInflate::Run(std::string_view input, std::string& out) {
-  TRun run(input, out, *this, [](TInflate& self, std::string& o, size_t produced) { self.Grow(o, produced); });
-  return run.Stream();
+int TInflate::Run(std::string_view input, std::string& out, size_t& produced) {
+  const std::unique_ptr<THuffman[]> tables(new THuffman[2]());
+  std::jmp_buf failed;
+  TRun run(input, out, *this, [](TInflate& self, std::string& o, size_t n) { return self.Grow(o, n); }, tables.get(),
+           failed);
+  if (const int code = setjmp(failed)) return code;
+  produced = run.Stream();
+  return 0;
 }

@@ -13,6 +13,7 @@
 #include "util/Files.h"
 #include "util/PathText.h"
 #include "util/Utils.h"
+#include "util/Exceptions.h"
 
 using namespace PackFormat;
 
@@ -115,9 +116,10 @@ class TBuilder {
 
 std::string TBuilder::Run() {
   report_ = TBuildReport{};
-  try {
+  VX_TRY {
     if (Build()) Commit();
-  } catch (const std::bad_alloc&) {
+  }
+  VX_CATCH(const std::bad_alloc&) {
     Fail("out of memory (lower --entry-size)");
   }
   if (!error_.empty()) {

@@ -1,14 +1,15 @@
 #include "package/PackX.h"
 
 #include <algorithm>
-#include <chrono>
 #include <new>
 #include <random>
 #include <stdexcept>
 
 #include "util/FileIO.h"
 #include "util/PathText.h"
+#include "util/SysInfo.h"
 #include "util/VxSUB.h"
+#include "util/Exceptions.h"
 
 namespace PackFormat {
 
@@ -190,7 +191,7 @@ std::string UnscrambleToken(const std::string& stored) {
   if (std::optional<std::string> plain = TryUnscrambleToken(stored)) return *plain;
   // A damaged token reads as a random number, for the places that show it;
   // comparisons go through TokensMatch, which never accepts it.
-  std::mt19937 rng(static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+  std::mt19937 rng(static_cast<uint32_t>(ClockTicks()));
   return std::to_string(std::uniform_int_distribution<int>(0, 99998)(rng));
 }
 
@@ -233,9 +234,10 @@ void TGFileInfo::ReadInfoBlocks(TFile& file) {
     // Information blocks are stored with a positive length inside the package.
     if (!ok || length <= 0 || length > packageEnd - pos - 4) return;
     std::string text;
-    try {
+    VX_TRY {
       text.resize(static_cast<size_t>(length));
-    } catch (const std::exception&) {  // bad_alloc, length_error: read as far as it went
+    }
+    VX_CATCH(const std::exception&) {  // bad_alloc, length_error: read as far as it went
       return;
     }
     if (file.Read(text.data(), length) != length) return;

@@ -6,8 +6,10 @@
 #include <string_view>
 #include <map>
 
+#include "package/Inflate.h"
 #include "package/PackX.h"
 #include "package/ZLibOpen.h"
+#include "util/Exceptions.h"
 #include "util/FileIO.h"
 #include "util/Files.h"
 #include "util/PathText.h"
@@ -101,6 +103,9 @@ class TUnpackRun {
  public:
   TUnpackRun(const TUnpackRequest& request, IUnpackHost& host) : req_(request), host_(host) {}
   TUnpackResult Run();
+  // zlib's code of the failure that ended the run: a damaged compressed
+  // entry, or a block that could not be allocated (-4); 0 for none.
+  int ZLibError() const { return zlibError_; }
 
  private:
   bool UnpackVolume(const std::string& path);
@@ -124,6 +129,7 @@ class TUnpackRun {
   int64_t blockCounter_ = 0;
   int64_t firstEntryOffset_ = 0;
   bool continue_ = true;
+  int zlibError_ = 0;
   std::string block_;     // one block as read, reused
   std::string inflated_;  // one inflated entry, reused
   // Names written in this run (EntryNameKey) and whether their first entry
@@ -141,6 +147,7 @@ TUnpackResult TUnpackRun::Run() {
     volume = NextVolume();
     if (!continue_) break;
   }
+  if (zlibError_ != 0) return TUnpackResult{};
   if (!continue_) result_.engineEntry.clear();
   Files::TraceText("UnCompressTime: " + std::to_string(MsCounter() - started) + " MS");
   Files::TraceText("");
@@ -189,7 +196,7 @@ bool TUnpackRun::ExtractBlocks(TFile& file, int64_t offset, int64_t end) {
     host_.Pump();
     bool compressed = false;
     if (!ReadBlock(file, offset, end, compressed)) {
-      Refuse("Damaged block at offset " + std::to_string(offset) + " of the volume");
+      if (zlibError_ == 0) Refuse("Damaged block at offset " + std::to_string(offset) + " of the volume");
       return false;
     }
     ++blockCounter_;
@@ -208,10 +215,10 @@ bool TUnpackRun::ReadBlock(TFile& file, int64_t& offset, int64_t end, bool& comp
   const int64_t n = length < 0 ? -static_cast<int64_t>(length) : length;
   compressed = length > 0;
   if (n > end - offset - 4) return false;
-  try {
-    block_.resize(static_cast<size_t>(n));
-  } catch (const std::exception&) {  // bad_alloc, length_error
-    throw EZLibError(-4);              // "insufficient memory"
+  VX_TRY { block_.resize(static_cast<size_t>(n)); }
+  VX_CATCH(const std::exception&) {  // bad_alloc, length_error
+    zlibError_ = kInflateMemError;   // "insufficient memory"
+    return false;
   }
   for (int64_t done = 0; done < n;) {
     const int64_t piece = std::min(n - done, kReadPiece);
@@ -227,7 +234,8 @@ bool TUnpackRun::ReadBlock(TFile& file, int64_t& offset, int64_t end, bool& comp
 bool TUnpackRun::ExtractEntry(bool compressed) {
   std::string_view text = block_;
   if (compressed) {
-    DecompressBuffer(block_, inflated_, 0, [this](int64_t, int64_t) { host_.Pump(); });
+    zlibError_ = InflateBuffer(block_, inflated_, 0, [this](int64_t, int64_t) { host_.Pump(); });
+    if (zlibError_ != 0) return false;
     text = inflated_;
   }
   const size_t nul = text.find('\0');
@@ -371,18 +379,24 @@ int64_t UnpackFailedWrites() { return g_failedWrites; }
 
 void ResetUnpackFailedWrites() { g_failedWrites = 0; }
 
+#if defined(__cpp_exceptions)
 TUnpackResult UnpackPackage(const TUnpackRequest& request, IUnpackHost& host) {
-  return TUnpackRun(request, host).Run();
+  TUnpackRun run(request, host);
+  const TUnpackResult result = run.Run();
+  if (run.ZLibError() != 0) throw EZLibError(run.ZLibError());
+  return result;
 }
+#endif
 
 TUnpackResult UnpackPackageGuarded(const TUnpackRequest& request, IUnpackHost& host, std::string* failure) {
   std::string why;
   TUnpackResult result;
-  try {
-    result = UnpackPackage(request, host);
-  } catch (const EZLibError& e) {
-    why = std::string("Damaged package: ") + e.what();
-  } catch (const std::exception&) {  // std::bad_alloc, or a length past what a string holds
+  VX_TRY {
+    TUnpackRun run(request, host);
+    result = run.Run();
+    if (run.ZLibError() != 0) why = std::string("Damaged package: ") + EZLibError::MessageFor(run.ZLibError());
+  }
+  VX_CATCH(const std::exception&) {  // std::bad_alloc, or a length past what a string holds
     why = "Damaged package: out of memory while unpacking";
   }
   if (!why.empty()) {

@@ -49,12 +49,15 @@ struct TUnpackResult {
 // The first entry of a file name in a run creates the file or truncates what
 // was there; later entries of the same name are appended to it.
 // Throws EZLibError for a damaged compressed entry (the volume is closed first).
+// Builds without exceptions have only UnpackPackageGuarded.
+#if defined(__cpp_exceptions)
 TUnpackResult UnpackPackage(const TUnpackRequest& request, IUnpackHost& host);
+#endif
 
-// UnpackPackage for the setup run: a damaged compressed entry (EZLibError) or
-// a failed allocation (std::bad_alloc, std::length_error) ends the run like
-// a bad checksum: ok false, no engine entry. `failure` (when given) receives
-// why, and stays empty when nothing was thrown.
+// UnpackPackage for the setup run: a damaged compressed entry or a failed
+// allocation (std::bad_alloc, std::length_error) ends the run like a bad
+// checksum: ok false, no engine entry. `failure` (when given) receives why,
+// and stays empty when the run did not fail so.
 TUnpackResult UnpackPackageGuarded(const TUnpackRequest& request, IUnpackHost& host, std::string* failure);
 
 // Entry names that would leave the destination or open a device: absolute

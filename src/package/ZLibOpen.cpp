@@ -4,30 +4,31 @@
 #include <new>
 
 #include "package/Inflate.h"
+#include "util/Exceptions.h"
 
 namespace {
-
-constexpr int kMemError = -4;  // zlib's Z_MEM_ERROR, "insufficient memory"
 
 // The largest single enlargement of the output buffer: doubling stops here so
 // that a huge entry does not leave a buffer twice its size behind.
 constexpr size_t kMaxGrowthStep = size_t{256} << 20;
 
-// Resizes out, turning a failed allocation into the "insufficient memory" error.
-void ResizeOutput(std::string& out, size_t size) {
-  try {
+// Resizes out; false when the allocation fails.
+bool ResizeOutput(std::string& out, size_t size) {
+  bool resized = false;
+  VX_TRY {
     out.resize(size);
-  } catch (const std::exception&) {  // std::bad_alloc, or a length past what a string holds
-    throw EZLibError(kMemError);
+    resized = true;
   }
+  VX_CATCH(const std::exception&) {}  // std::bad_alloc, or a length past what a string holds
+  return resized;
 }
 
 // Next output size: grows geometrically (at least by step, at most by
-// kMaxGrowthStep) and fails with "insufficient memory" past what a string holds.
+// kMaxGrowthStep); 0 past what a string holds.
 size_t GrownSize(const std::string& out, size_t current, size_t step) {
   const size_t limit = out.max_size();
   const size_t increment = std::clamp(current, step, std::max(step, kMaxGrowthStep));
-  if (current >= limit) throw EZLibError(kMemError);
+  if (current >= limit) return 0;
   return increment > limit - current ? limit : current + increment;
 }
 
@@ -39,9 +40,10 @@ class TGrowingOutput final : public TInflate {
       : progress_(progress), total_(total), step_(step) {}
 
  private:
-  void Grow(std::string& out, size_t produced) override {
+  bool Grow(std::string& out, size_t produced) override {
     if (progress_) progress_(total_, static_cast<int64_t>(produced));
-    ResizeOutput(out, GrownSize(out, out.size(), step_));
+    const size_t size = GrownSize(out, out.size(), step_);
+    return size != 0 && ResizeOutput(out, size);
   }
 
   const TInflateProgress& progress_;
@@ -68,21 +70,44 @@ const char* EZLibError::MessageFor(int code) {
   }
 }
 
-void DecompressBuffer(std::string_view input, std::string& out, size_t sizeHint, const TInflateProgress& progress) {
+namespace {
+
+int InflateInto(std::string_view input, std::string& out, size_t sizeHint, const TInflateProgress& progress) {
   const int64_t total = static_cast<int64_t>(input.size());
   // Growth step: the input length rounded up to 256 bytes.
   const size_t step = std::max<size_t>((input.size() + 255) / 256 * 256, 256);
-  size_t size = sizeHint == 0 ? step : sizeHint;
+  if (!ResizeOutput(out, sizeHint == 0 ? step : sizeHint)) return kInflateMemError;
+  if (progress) progress(total, 0);
+  TGrowingOutput output(progress, total, step);
+  size_t produced = 0;
+  const int code = output.Run(input, out, produced);
+  if (code == 0) out.resize(produced);
+  return code;
+}
+
+}  // namespace
+
+int InflateBuffer(std::string_view input, std::string& out, size_t sizeHint, const TInflateProgress& progress) {
+  out.clear();
+  int code = 0;
+#if defined(__cpp_exceptions)
+  // What the progress callback throws passes on, with `out` left empty.
   try {
-    out.clear();
-    ResizeOutput(out, size);
-    if (progress) progress(total, 0);
-    TGrowingOutput output(progress, total, step);
-    out.resize(output.Run(input, out));
+    code = InflateInto(input, out, sizeHint, progress);
   } catch (...) {
     out.clear();
     throw;
   }
+#else
+  code = InflateInto(input, out, sizeHint, progress);
+#endif
+  if (code != 0) out.clear();
+  return code;
+}
+
+#if defined(__cpp_exceptions)
+void DecompressBuffer(std::string_view input, std::string& out, size_t sizeHint, const TInflateProgress& progress) {
+  if (const int code = InflateBuffer(input, out, sizeHint, progress)) throw EZLibError(code);
 }
 
 std::string DecompressText(std::string_view input) {
@@ -90,3 +115,4 @@ std::string DecompressText(std::string_view input) {
   DecompressBuffer(input, out);
   return out;
 }
+#endif

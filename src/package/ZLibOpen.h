@@ -27,7 +27,14 @@ class EZLibError : public std::exception {
 using TInflateProgress = std::function<void(int64_t total, int64_t produced)>;
 
 // Inflates one zlib stream into `out` (replacing its content). sizeHint 0 =
-// choose. Throws EZLibError on any failure.
+// choose. Returns 0, or zlib's code of the failure (EZLibError's codes; -4
+// when the output cannot be allocated), with `out` empty.
+int InflateBuffer(std::string_view input, std::string& out, size_t sizeHint = 0,
+                  const TInflateProgress& progress = nullptr);
+
+#if defined(__cpp_exceptions)
+// InflateBuffer that throws EZLibError on any failure.
 void DecompressBuffer(std::string_view input, std::string& out, size_t sizeHint = 0,
                       const TInflateProgress& progress = nullptr);
 std::string DecompressText(std::string_view input);
+#endif

@@ -7,13 +7,18 @@
 // of the stub. Here those reports throw TLibraryError, a std::exception with
 // the same message; the memory and cast errors keep their own types. The
 // program catches library errors only as std::exception, std::bad_alloc or
-// with "...", so it behaves the same. Only the stub executable links this
-// unit; should the library's versions be pulled in after all, the second
-// definition stops the link.
+// with "...", so it behaves the same. In the size release, which has no
+// exceptions, every report ends the run through the out-of-memory path
+// (OutOfMemory_win32.cpp) with its message. Only the stub executable links
+// this unit; should the library's versions be pulled in after all, the
+// second definition stops the link.
 #include <exception>
 #include <new>
 #include <typeinfo>
 
+#include "stub/OutOfMemory.h"
+
+#if defined(__cpp_exceptions)
 namespace {
 
 class TLibraryError : public std::exception {
@@ -27,24 +32,33 @@ class TLibraryError : public std::exception {
 
 }  // namespace
 
+#define VX_REPORT(object, message) throw object
+#else
+#define VX_REPORT(object, message) Stub::EndRunFatally(message)
+#endif
+
 namespace std {
 
-void __throw_bad_exception() { throw bad_exception(); }
-void __throw_bad_alloc() { throw bad_alloc(); }
-void __throw_bad_array_new_length() { throw bad_array_new_length(); }
-void __throw_bad_cast() { throw bad_cast(); }
-void __throw_bad_typeid() { throw bad_typeid(); }
-void __throw_logic_error(const char* message) { throw TLibraryError(message); }
-void __throw_domain_error(const char* message) { throw TLibraryError(message); }
-void __throw_invalid_argument(const char* message) { throw TLibraryError(message); }
-void __throw_length_error(const char* message) { throw TLibraryError(message); }
-void __throw_out_of_range(const char* message) { throw TLibraryError(message); }
-// The message stays the unfilled format text: formatting it would bring printf in.
-void __throw_out_of_range_fmt(const char* format, ...) { throw TLibraryError(format); }
-void __throw_runtime_error(const char* message) { throw TLibraryError(message); }
-void __throw_range_error(const char* message) { throw TLibraryError(message); }
-void __throw_overflow_error(const char* message) { throw TLibraryError(message); }
-void __throw_underflow_error(const char* message) { throw TLibraryError(message); }
-void __throw_system_error(int) { throw TLibraryError("system error"); }
+void __throw_bad_exception() { VX_REPORT(bad_exception(), "bad exception"); }
+void __throw_bad_alloc() { VX_REPORT(bad_alloc(), "out of memory"); }
+void __throw_bad_array_new_length() { VX_REPORT(bad_array_new_length(), "bad array length"); }
+void __throw_bad_cast() { VX_REPORT(bad_cast(), "bad cast"); }
+void __throw_bad_typeid() { VX_REPORT(bad_typeid(), "bad typeid"); }
+void __throw_logic_error(const char* message) { VX_REPORT(TLibraryError(message), message); }
+void __throw_domain_error(const char* message) { VX_REPORT(TLibraryError(message), message); }
+void __throw_invalid_argument(const char* message) { VX_REPORT(TLibraryError(message), message); }
+void __throw_length_error(const char* message) { VX_REPORT(TLibraryError(message), message); }
+void __throw_out_of_range(const char* message) { VX_REPORT(TLibraryError(message), message); }
+// The format's arguments are left out of the message.
+void __throw_out_of_range_fmt(const char* format, ...) { VX_REPORT(TLibraryError(format), format); }
+void __throw_runtime_error(const char* message) { VX_REPORT(TLibraryError(message), message); }
+void __throw_range_error(const char* message) { VX_REPORT(TLibraryError(message), message); }
+void __throw_overflow_error(const char* message) { VX_REPORT(TLibraryError(message), message); }
+void __throw_underflow_error(const char* message) { VX_REPORT(TLibraryError(message), message); }
+void __throw_system_error(int) { VX_REPORT(TLibraryError("system error"), "system error"); }
+#if !defined(__cpp_exceptions)
+// The library's own version, with its exception class, stays out.
+void __throw_bad_function_call() { Stub::EndRunFatally("empty function called"); }
+#endif
 
 }  // namespace std

@@ -5,6 +5,7 @@
 
 #include "stub/VxDebug.h"
 #include "util/Files.h"
+#include "util/Exceptions.h"
 
 namespace VxDebug {
 
@@ -38,10 +39,11 @@ void SendToViewer(const std::string& text) {
 
 // Errors of a delivery are swallowed: diagnostics never disturb the program.
 void Deliver(const std::string& text) {
-  try {
+  VX_TRY {
     if constexpr (kMode == 1 || kMode == 2) Files::AppendText(kDebugFile, NormalizeLineEnds(text), false);
     if constexpr (kMode == 0 || kMode == 2) SendToViewer(text);
-  } catch (...) {
+  }
+  VX_CATCH(...) {
   }
 }
 

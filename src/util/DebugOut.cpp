@@ -1,4 +1,5 @@
 #include "util/DebugOut.h"
+#include "util/Exceptions.h"
 
 #include <cstdio>
 
@@ -21,24 +22,26 @@ TDevice* Device() { return g_device; }
 // A failing write (no console, a full disk) is dropped: diagnostics never
 // disturb the program.
 void Write(std::string_view text) {
-  try {
+  VX_TRY {
     if (g_device) {
       g_device->Write(text);
     } else if (!text.empty()) {
       std::fwrite(text.data(), 1, text.size(), stdout);
     }
-  } catch (...) {
+  }
+  VX_CATCH(...) {
   }
 }
 
 void Flush() {
-  try {
+  VX_TRY {
     if (g_device) {
       g_device->Flush();
     } else {
       std::fflush(stdout);
     }
-  } catch (...) {
+  }
+  VX_CATCH(...) {
   }
 }
 

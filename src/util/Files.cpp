@@ -10,6 +10,7 @@
 #include "util/FileIO.h"
 #include "util/SysInfo.h"
 #include "util/Utils.h"
+#include "util/Exceptions.h"
 
 namespace Files {
 
@@ -65,11 +66,12 @@ std::string ReadFilePart(const std::string& path, int64_t maxLength, bool trim, 
   if (offset >= size) return {};
   int64_t count = size - offset;
   if (maxLength > 0) count = std::min(count, maxLength);
-  try {
+  VX_TRY {
     std::string text(static_cast<size_t>(count), '\0');
     if (!file.ReadAt(offset, text.data(), count)) return {};
     return trim ? Trim(text) : text;
-  } catch (const std::exception&) {  // std::bad_alloc, or a length past what a string holds
+  }
+  VX_CATCH(const std::exception&) {  // std::bad_alloc, or a length past what a string holds
     return {};
   }
 }

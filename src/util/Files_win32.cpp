@@ -7,6 +7,7 @@
 #include "util/FileIO.h"
 #include "util/Files.h"
 #include "util/Utils.h"
+#include "util/Exceptions.h"
 
 namespace Files {
 
@@ -138,7 +139,7 @@ bool DeleteFiles(const std::string& mask, bool clearAttributes) {
 
 bool EjectCD(const std::string& path) {
   static_assert(IOCTL_STORAGE_EJECT_MEDIA == 2967560);
-  try {
+  VX_TRY {
     if (path.empty()) return false;
     const char letter = UpChar(path[0]);
     if (letter < 'A' || letter > 'Z' || platform::DriveType(letter) != kDriveCDRom) return false;
@@ -155,7 +156,8 @@ bool EjectCD(const std::string& path) {
     DWORD returned = 0;
     return ::DeviceIoControl(handle.Get(), IOCTL_STORAGE_EJECT_MEDIA, nullptr, 0, nullptr, 0, &returned,
                              nullptr) != 0;
-  } catch (...) {
+  }
+  VX_CATCH(...) {
     return false;
   }
 }

@@ -3,6 +3,7 @@
 #include <exception>
 
 bool RunGuarded(void (*work)(void*), void* context, std::string& what) {
+#if defined(__cpp_exceptions)
   try {
     work(context);
     return true;
@@ -12,6 +13,13 @@ bool RunGuarded(void (*work)(void*), void* context, std::string& what) {
     what = "unknown error";
   }
   return false;
+#else
+  // Nothing is thrown in a build without exceptions: a library error or a
+  // failed allocation ends the run where it happens.
+  (void)what;
+  work(context);
+  return true;
+#endif
 }
 
 bool RunGuarded(void (*work)(), std::string& what) {

@@ -1,7 +1,8 @@
 // Runs a piece of work so that no exception leaves it: a failure inside one
 // timer tick or one trace line must not end the program or leave a flag set.
-// The size release builds only the sources that throw or catch with
-// exceptions; code that needs a guard calls these instead of its own try.
+// The size release of the stub has no exceptions: there the work simply runs
+// (a library error or a failed allocation ends the run through the stub's
+// out-of-memory path, stub/OutOfMemory_win32.cpp).
 #pragma once
 
 #include <string>

@@ -8,6 +8,7 @@
 #include "util/SysText.h"
 #include "util/Utils.h"
 #include "util/Win.h"
+#include "util/Exceptions.h"
 
 namespace {
 
@@ -114,7 +115,7 @@ bool IsServer() {
 }
 
 std::string GetExeVersion(const std::string& file, int width, int parts) {
-  try {
+  VX_TRY {
     std::vector<char> data = VersionResource(file);
     if (data.empty()) return "";
     VS_FIXEDFILEINFO* fixed = nullptr;
@@ -123,14 +124,17 @@ std::string GetExeVersion(const std::string& file, int width, int parts) {
         length < sizeof(VS_FIXEDFILEINFO))
       return "";
     return ShapeVersion(FixedVersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS), width, parts);
-  } catch (const std::exception& error) {
-    TraceError(error, "Utils.GetExeVersion()");
-    return "";
   }
+#if defined(__cpp_exceptions)
+  catch (const std::exception& error) {
+    TraceError(error, "Utils.GetExeVersion()");
+  }
+#endif
+  return "";
 }
 
 std::string GetProductVersion(const std::string& file, int width, int parts) {
-  try {
+  VX_TRY {
     std::vector<char> data = VersionResource(file);
     if (data.empty()) return "";
     WORD* translation = nullptr;
@@ -147,8 +151,11 @@ std::string GetProductVersion(const std::string& file, int width, int parts) {
       return "";
     const std::string version(value, strnlen(value, length));
     return ShapeVersion(ReplaceChar(version, ',', '.'), width, parts);
-  } catch (const std::exception& error) {
-    TraceError(error, "Utils.GetProductVersion()");
-    return "";
   }
+#if defined(__cpp_exceptions)
+  catch (const std::exception& error) {
+    TraceError(error, "Utils.GetProductVersion()");
+  }
+#endif
+  return "";
 }

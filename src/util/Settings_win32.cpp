@@ -11,6 +11,7 @@
 #include "util/SysInfo.h"
 #include "util/Utils.h"
 #include "util/Win.h"
+#include "util/Exceptions.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ std::string CurrentVersionKey() {
 std::string ReadIniString(const std::string& file, const std::string& section, const std::string& key,
                           const std::string& def) {
   std::string result = def;
-  try {
+  VX_TRY {
     std::lock_guard<std::mutex> guard(IniLock());
     if (section.empty() || key.empty()) return result;
     std::vector<char> buffer(kIniReadBuffer);
@@ -65,10 +66,12 @@ std::string ReadIniString(const std::string& file, const std::string& section, c
                                                     kIniReadBuffer, file.c_str());
     if (length > 0) result.assign(buffer.data(), length);
     if (length > kIniSizeWarning) DebugOut::Line("ReadIniString SizeError=" + IntToText(length));
-  } catch (...) {
-    try {
+  }
+  VX_CATCH(...) {
+    VX_TRY {
       DebugOut::Line("EXCEPTION --- Utils.ReadIniString()  " + LastErrorText());
-    } catch (...) {
+    }
+    VX_CATCH(...) {
     }
     result = def;
   }
@@ -91,7 +94,7 @@ bool WriteIniInt(const std::string& file, const std::string& section, const std:
 
 std::string ReadRegString(const std::string& path, const std::string& valueName, const std::string& def,
                           bool view64) {
-  try {
+  VX_TRY {
     const TRegPath split = SplitRegPath(path);
     TRegKey key;
     const REGSAM access = KEY_READ | (view64 ? KEY_WOW64_64KEY : 0);
@@ -105,7 +108,8 @@ std::string ReadRegString(const std::string& path, const std::string& valueName,
       return def;
     data.resize(size < kRegReadBuffer ? size : kRegReadBuffer);
     return RegDataText(type, data);
-  } catch (...) {
+  }
+  VX_CATCH(...) {
     return def;
   }
 }
@@ -125,7 +129,7 @@ std::string ComputerName() {
 }
 
 std::string UserDomain() {
-  try {
+  VX_TRY {
     const std::string user = UserName();
     if (user.empty()) return "";
     DWORD sidSize = 0, domainSize = 0;
@@ -137,7 +141,8 @@ std::string UserDomain() {
     if (!::LookupAccountNameA(nullptr, user.c_str(), sid.data(), &sidSize, domain.data(), &domainSize, &use))
       return "";
     return std::string(domain.data(), strnlen(domain.data(), domain.size()));
-  } catch (...) {
+  }
+  VX_CATCH(...) {
     return "";
   }
 }

@@ -17,6 +17,8 @@ std::string TempDir(bool withBackslash = true);
 
 // Milliseconds from a high-resolution counter.
 int64_t MsCounter();
+// The raw high-resolution counter (ticks of unspecified length), for seeds.
+uint64_t ClockTicks();
 // Dispatches every pending message of the thread, then sleeps ms.
 void YieldX(int ms);
 // Repeats YieldX(step) until ms have passed; step 0 = ms/10 within 1..25.

@@ -51,6 +51,10 @@ int64_t MsCounter() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+uint64_t ClockTicks() {
+  return static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
 void YieldX(int ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

@@ -71,6 +71,12 @@ int64_t MsCounter() {
   return static_cast<int64_t>(static_cast<double>(counter.QuadPart) * msPerTick);
 }
 
+uint64_t ClockTicks() {
+  LARGE_INTEGER counter{};
+  if (!::QueryPerformanceCounter(&counter)) return ::GetTickCount64();
+  return static_cast<uint64_t>(counter.QuadPart);
+}
+
 void YieldX(int ms) {
   std::string failure;
   const bool pumped = RunGuarded(

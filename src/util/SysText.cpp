@@ -1,13 +1,13 @@
 #include "util/SysText.h"
 
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
 
 #include "util/DebugOut.h"
 #include "util/Guarded.h"
+#include "util/SysInfo.h"
 #include "util/Utils.h"
 #include "util/VxSUB.h"
 
@@ -207,7 +207,7 @@ int64_t RandomRange(int64_t low, int64_t high) {
   // Seeded from the clock on every call; the counter keeps calls within one
   // clock tick apart.
   static std::atomic<uint64_t> calls{0};
-  const auto ticks = static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  const uint64_t ticks = ClockTicks();
   uint64_t counter = calls.fetch_add(1);
   uint64_t state = ticks ^ NextRandom(counter);
   const uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low);
