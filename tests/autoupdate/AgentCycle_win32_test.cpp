@@ -167,7 +167,14 @@ TEST_F(AgentCycleTest, TestModeNeverAsksTheWebServer) {
                    static_cast<DWORD>(testDir.size() + 1));
   ::RegCloseKey(key);
   WriteAgent(testweb::HttpUrl("/cycle/testmode"));
-  const std::string trace = RunProbe();
+  TProc agent;
+  ASSERT_TRUE(StartAgent(agent));
+  // The update comes from the test folder too; this agent has no token, so
+  // the installation refuses it.
+  EXPECT_TRUE(Has(AnswerBox("OK"), "Bad Secret Token!"));
+  EXPECT_TRUE(WaitUntil([&] { return Has(ReadBytes(log), "PerformAutoUpdate() - END"); }, kProbeMs)) << ReadBytes(log);
+  EndAgent(agent, FindTop(".AutoUpdate.X_Prod"));
+  const std::string trace = ReadBytes(log);
   EXPECT_TRUE(Has(trace, "TestMode=TRUE")) << trace;
   EXPECT_TRUE(Has(trace, "GetOkToPerformAU = 6 - OK")) << trace;
   EXPECT_FALSE(Has(testweb::AccessLog(), "/cycle/testmode")) << testweb::AccessLog();
@@ -277,8 +284,8 @@ TEST_F(AgentCycleTest, AnAgentBuiltWithVarnelPackStartedAsThePlainAgent) {
   ASSERT_EQ(pack.Wait(60000), 0u);
   WriteBytes(folder + "\\Prod.original",
              "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n");
-  ASSERT_TRUE(testweb::Put("cycle/plain/Setup.exe", std::string(5000, 'u')));
-  ASSERT_TRUE(testweb::Put(std::string("cycle/plain/") + kInfoName, Info(url, 5000)));
+  // The release is accepted; its download is then cut short, without a box.
+  ASSERT_TRUE(testweb::Put(std::string("cycle/plain/") + kInfoName, Info(testweb::FaultUrl("/short/5000"), 5000)));
 
   TProc agent(plain, "/DELAY=0");
   EXPECT_TRUE(WaitUntil([&] { return Has(ReadBytes(log), "Release accepted"); }, kProbeMs)) << ReadBytes(log);
