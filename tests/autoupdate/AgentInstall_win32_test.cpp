@@ -73,6 +73,7 @@ class AgentInstallTest : public ::testing::Test {
   }
   void TearDown() override {
     KillAllNamed("X_Prod.exe");
+    KillAllNamed("Prod.exe");
     KillAllNamed("Product.exe");
     KillAllNamed("Engine.exe");
     ::SetEnvironmentVariableA("VARNEL_ENGINE_LOG", nullptr);
@@ -131,6 +132,7 @@ class AgentInstallTest : public ::testing::Test {
 TEST_F(AgentInstallTest, ShutdownUpdateRunAndRestarts) {
   const TInstallCase cases[] = {
       {"close", "Using WM_CLOSE", "", true, true, "Update run: exit code 0, completed"},
+      {"quit", "Using WM_QUIT", "", true, true, "Update run: exit code 0, completed"},
       {"terminate", "Using Terminate Process", "", true, true, "Update run: exit code 0, completed"},
       // A product that will not close keeps its files: the update is not started.
       {"ignored", "Using WM_CLOSE", "/OnClose=ignore", true, false,
@@ -257,6 +259,51 @@ TEST_F(AgentInstallTest, MessageBoxMethodWaitsForTheUserToCloseTheProduct) {
   EXPECT_TRUE(WaitUntil([&] { return ProductWindowProcess() != 0 && ProductWindowProcess() != firstProduct; },
                         kStartMs));
   EXPECT_EQ(agent.Wait(kRunMs), 0u);
+}
+
+// InformFinish: the finish message asks whether to restart the product; No
+// leaves it ended, with the update installed.
+TEST_F(AgentInstallTest, FinishQuestionDeclinedLeavesTheProductEnded) {
+  ::SetEnvironmentVariableA("VARNEL_ENGINE_REMOVEATOM", "1");
+  Publish("finish", "ShutDownMethod=Using WM_CLOSE\r\nRestartProcess=1\r\nInformFinish=1\r\n",
+          "[AutoUpdate]\r\ns16=PROG_NAME is up to date.\r\ns17=<P>Start PROG_NAME again?\r\n");
+  dummy::TProduct running;
+  ASSERT_TRUE(running.Start(product, "/ExitFile=" + exitFile));
+  ASSERT_TRUE(WaitUntil([] { return ProductWindowProcess() != 0; }, kStartMs));
+  TProc agent;
+  ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+  const std::string text = agentboxes::AnswerBox("No");
+  // s16 names the program; s17 is added as it is.
+  EXPECT_TRUE(Has(text, "Prod is up to date.")) << text;
+  EXPECT_TRUE(Has(text, "Start PROG_NAME again?")) << text;
+  const std::string trace = TraceOnceItHas("PerformAutoUpdate() - END");
+  EXPECT_TRUE(Has(trace, "Result=TRUE")) << trace;
+  EXPECT_EQ(Original("VersionOriginal"), "101");
+  EXPECT_TRUE(running.Ended(kStartMs));
+  // A restart would have been started before the end line was written.
+  EXPECT_EQ(KillAllNamed("Product.exe"), 0);
+  EXPECT_EQ(agent.Wait(kRunMs), 0u);
+}
+
+// After an update the plain agent beside the product takes over: it waits,
+// makes a new X_ copy of itself (the update may have replaced it) and starts
+// it.
+TEST_F(AgentInstallTest, ThePlainAgentStartsTheNextCopyAfterTheUpdate) {
+  ::SetEnvironmentVariableA("VARNEL_ENGINE_REMOVEATOM", "1");
+  Publish("handover", "ShutDownMethod=Don't Shut Down\r\n");
+  ASSERT_TRUE(::CopyFileA(x.c_str(), (folder + "\\Prod.exe").c_str(), FALSE));
+  TProc agent;
+  ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+  TraceOnceItHas("PerformAutoUpdate() - END    Result=TRUE");
+  EXPECT_EQ(agent.Wait(kRunMs), 0u);
+  EXPECT_EQ(Original("VersionOriginal"), "101");
+  // The next copy runs (it checks on its own schedule, not at once).
+  HWND next = nullptr;
+  EXPECT_TRUE(WaitUntil([&] { return (next = FindTop(".AutoUpdate.X_Prod")) != nullptr; }, kRunMs));
+  EXPECT_TRUE(Exists(x));
+  if (next) ::PostMessageA(next, Stub::wm_ShutDown, 0, 0);
+  EXPECT_TRUE(WaitUntil([] { return FindTop(".AutoUpdate.X_Prod") == nullptr; }, kRunMs));
+  KillAllNamed("Prod.exe");
 }
 
 // Inform-only mode: the INFORM file's text in the inform dialog; closing it
