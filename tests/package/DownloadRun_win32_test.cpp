@@ -65,7 +65,7 @@ HWND ShownMainWindowOf(DWORD pid) {
   return search.found;
 }
 
-struct TStubSpec {
+struct TDownloadStub {
   std::string source;  // download base location
   std::string name;    // setup file name
   std::string size;    // download size item
@@ -104,22 +104,22 @@ class DownloadRunTest : public SetupRunTest {
   }
 
   // The download-mode stub at exe; it carries the agent Foo.AutoUpdate.exe.
-  void BuildStub(const TStubSpec& spec) {
+  void BuildStub(const TDownloadStub& download) {
     testsupport::WriteBytes(dir.File("stub.exe"), stubtest::StubImage());
     PackBuild::TBuildOptions o;
     o.stubPath = dir.File("stub.exe");
     o.output = exe;
     o.downloadSetup = true;
-    o.askBeforeDownload = spec.ask;
+    o.askBeforeDownload = download.ask;
     o.carriesAgent = true;
     o.info.agentFile = "Foo.AutoUpdate.exe";
-    o.download = {true, spec.source, spec.name, spec.always, spec.token, spec.size};
+    o.download = {true, download.source, download.name, download.always, download.token, download.size};
     PackBuild::TBuildReport report;
     ASSERT_EQ(PackBuild::BuildPackage(o, report), "");
   }
 
-  // Puts the real setup on nginx under /dl/<tag>/Full.exe; the stub's spec.
-  TStubSpec Served(const std::string& tag, const std::string& bytes) {
+  // Puts the real setup on nginx under /dl/<tag>/Full.exe; returns where the stub finds it.
+  TDownloadStub Served(const std::string& tag, const std::string& bytes) {
     EXPECT_TRUE(testweb::Put("dl/" + tag + "/Full.exe", bytes));
     return {testweb::HttpUrl("/dl/" + tag), "Full.exe", std::to_string(bytes.size())};
   }
@@ -194,8 +194,8 @@ class DownloadRunTest : public SetupRunTest {
 };
 
 TEST_F(DownloadRunTest, DownloadsChecksTheTokenExtractsAndDeletesTheDownload) {
-  const TStubSpec spec = Served("normal", RealSetup());
-  BuildStub(spec);
+  const TDownloadStub download = Served("normal", RealSetup());
+  BuildStub(download);
   SetEngineEnv({{"VARNEL_ENGINE_KEEP", keep}});
   ::CreateDirectoryA(keep.c_str(), nullptr);
   ASSERT_TRUE(stub.Start(exe, ""));
@@ -247,10 +247,10 @@ TEST_F(DownloadRunTest, TheSetupFileBesideTheStubIsUsedAndTokenChecked) {
     exe = dir.File(tag + "\\Setup.exe");
     ::CreateDirectoryA(dir.File(tag).c_str(), nullptr);
     testsupport::WriteBytes(dir.File(tag + "\\Full.exe"), local);
-    TStubSpec spec = Served(tag, RealSetup());
-    spec.always = c.always;
-    spec.ask = !c.always;  // no question for a file beside the stub
-    BuildStub(spec);
+    TDownloadStub download = Served(tag, RealSetup());
+    download.always = c.always;
+    download.ask = !c.always;  // no question for a file beside the stub
+    BuildStub(download);
     ::DeleteFileA(log.c_str());
     ASSERT_TRUE(stub.Start(exe, ""));
     if (c.runs) {
@@ -271,10 +271,10 @@ TEST_F(DownloadRunTest, TheSetupFileBesideTheStubIsUsedAndTokenChecked) {
 
 TEST_F(DownloadRunTest, TheQuestionShowsTheSizeAndCancelEndsSilently) {
   const std::string bytes = RealSetup();
-  TStubSpec spec = Served("ask", bytes);
-  spec.ask = true;
-  spec.size = "5242880";
-  BuildStub(spec);
+  TDownloadStub download = Served("ask", bytes);
+  download.ask = true;
+  download.size = "5242880";
+  BuildStub(download);
   ASSERT_TRUE(stub.Start(exe, ""));
   const TBox box = WaitForBox();
   ASSERT_NE(box.window, nullptr) << "no question";
@@ -291,9 +291,9 @@ TEST_F(DownloadRunTest, TheQuestionShowsTheSizeAndCancelEndsSilently) {
 }
 
 TEST_F(DownloadRunTest, AHiddenRunAsksNothingAndShowsNoWindow) {
-  TStubSpec spec = Served("hidden", RealSetup());
-  spec.ask = true;
-  BuildStub(spec);
+  TDownloadStub download = Served("hidden", RealSetup());
+  download.ask = true;
+  BuildStub(download);
   ASSERT_TRUE(stub.Start(exe, "/hide"));
   bool boxSeen = false, windowSeen = false;
   EXPECT_EQ(WaitWatchingForBoxes(boxSeen, &windowSeen), kEngineExit);

@@ -46,7 +46,7 @@ void MakeFile(const std::string& path, const std::string& bytes, int32_t dosDate
   ASSERT_TRUE(file.SetDosDate(dosDate));
 }
 
-struct TFileSpec {
+struct TInputFile {
   std::string name;  // in the package
   std::string bytes;
   int32_t date;
@@ -56,17 +56,17 @@ struct TPackBuildFixture : ::testing::Test {
   TScratchDir dir;
   std::string stub = dir.File("stub.exe");
   std::string out = dir.File("setup.exe");
-  std::vector<TFileSpec> specs;
+  std::vector<TInputFile> packed;
 
   void SetUp() override { WriteBytes(stub, FakeStubImage(1024)); }
 
   // Writes the files under src/ and returns options carrying them.
-  TBuildOptions Options(const std::vector<TFileSpec>& files) {
-    specs = files;
+  TBuildOptions Options(const std::vector<TInputFile>& files) {
+    packed = files;
     TBuildOptions o;
     o.stubPath = stub;
     o.output = out;
-    for (const TFileSpec& f : files) {
+    for (const TInputFile& f : files) {
       std::string rel = f.name;
       for (char& c : rel)
         if (c == '\\') c = '/';
@@ -101,7 +101,7 @@ struct TPackBuildFixture : ::testing::Test {
     EXPECT_EQ(host.Errors(), "");
     EXPECT_EQ(r.engineEntry, engineEntry);
     EXPECT_EQ(steps, range) << "the first volume's entry count is the run's progress range";
-    for (const TFileSpec& f : specs) {
+    for (const TInputFile& f : packed) {
       std::string rel = f.name;
       for (char& c : rel)
         if (c == '\\') c = '/';
@@ -123,7 +123,7 @@ struct TPackBuildFixture : ::testing::Test {
   int extractions_ = 0;
 };
 
-std::vector<TFileSpec> StandardFiles() {
+std::vector<TInputFile> StandardFiles() {
   return {{"Engine.exe", "MZ engine stand-in", kDate1},
           {"readme.txt", TextBytes(3000), kDate2},
           {"noise.bin", NoiseBytes(20000, 7), kDate2},
@@ -210,7 +210,7 @@ TEST_P(TRoundTripTest, TGFileInfoAndUnpackerReadWhatWasBuilt) {
     EXPECT_EQ(info.DownloadSize(), "123456");
   }
   std::vector<uint64_t> sizes;
-  for (const TFileSpec& f : specs) sizes.push_back(f.bytes.size());
+  for (const TInputFile& f : packed) sizes.push_back(f.bytes.size());
   const auto space = PackWrite::SpaceTable(sizes);
   for (int i = 0; i < kSpaceTableEntries; ++i) EXPECT_EQ(t.SpaceEntry(i), space[i]) << i;
 
