@@ -77,6 +77,7 @@ std::string ProductPath() {
 }
 
 struct TShutdownOutcome {
+  TShutdown method = TShutdown::WaitOnly;
   bool wasRunning = false;
   bool stillRunning = false;
 };
@@ -85,6 +86,7 @@ TShutdownOutcome ShutDownProduct(const std::string& process) {
   TShutdownOutcome out;
   const std::string methodText = ShutDownMethod();
   const TShutdown method = ShutdownMethodOf(methodText);
+  out.method = method;
   out.wasRunning = !process.empty() && IsProcessRunning(process);
   VxDebug::Trace("Shut Down Process() - START  (" + process + ")  Method: " + methodText);
   if (method == TShutdown::AskUser && out.wasRunning) {
@@ -152,9 +154,8 @@ bool PerformAutoUpdateSteps() {
   Stage("PerformAutoUpdate", 7);
   const std::string process = ProductPath();
   const TShutdownOutcome shutdown = ShutDownProduct(process);
-  const TShutdown method = ShutdownMethodOf(ShutDownMethod());
   bool ran = false;
-  if (UpdateMayRun(method, shutdown.stillRunning)) {
+  if (UpdateMayRun(shutdown.method, shutdown.stillRunning)) {
     ran = RunUpdatePackage(updatePath);
   } else {
     // Files of a running program would be replaced under it.

@@ -117,6 +117,19 @@ class AgentInstallTest : public ::testing::Test {
     WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n"
                                           "[Directories]\r\nTargetDir=" + folder + "\r\n" + originalMore);
   }
+  // Starts the product (with more arguments) and waits for its window;
+  // the id of its process, 0 when it did not come up.
+  DWORD StartProduct(dummy::TProduct& running, const std::string& more = "") const {
+    if (!running.Start(product, "/ExitFile=" + exitFile + (more.empty() ? "" : " " + more))) return 0;
+    WaitUntil([] { return ProductWindowProcess() != 0; }, kStartMs);
+    return ProductWindowProcess();
+  }
+  // Starts the X_ agent so that it checks at once.
+  bool StartAgent(TProc& agent) const {
+    if (agent.Start(x, "/SleepX=0")) return true;
+    ADD_FAILURE() << "the agent did not start (error " << ::GetLastError() << "): " << x;
+    return false;
+  }
   // Waits until the agent's trace log holds text; returns the log.
   std::string TraceOnceItHas(const std::string& text) const {
     EXPECT_TRUE(WaitUntil([&] { return Has(ReadBytes(log), text); }, kRunMs)) << ReadBytes(log);
@@ -149,12 +162,11 @@ TEST_F(AgentInstallTest, ShutdownUpdateRunAndRestarts) {
     Publish(c.tag, std::string("ShutDownMethod=") + c.method + "\r\nRestartProcess=1\r\n");
 
     dummy::TProduct running;
-    ASSERT_TRUE(running.Start(product, "/ExitFile=" + exitFile + " " + c.productArgs));
-    ASSERT_TRUE(WaitUntil([] { return ProductWindowProcess() != 0; }, kStartMs));
-    const DWORD firstProduct = ProductWindowProcess();
+    const DWORD firstProduct = StartProduct(running, c.productArgs);
+    ASSERT_NE(firstProduct, 0u);
 
     TProc agent;
-    ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+    ASSERT_TRUE(StartAgent(agent));
     const std::string trace = TraceOnceItHas("PerformAutoUpdate() - END");
     EXPECT_TRUE(Has(trace, c.traced)) << trace;
     EXPECT_TRUE(Has(trace, std::string("PerformAutoUpdate() - END    Result=") + (c.installed ? "TRUE" : "FALSE")))
@@ -210,7 +222,7 @@ TEST_F(AgentInstallTest, DownloadQuestionDeclinedOrForced) {
     ::DeleteFileA(engineLog.c_str());
     Publish(c.tag, std::string(c.keys) + "ShutDownMethod=Don't Shut Down\r\n", texts);
     TProc agent;
-    ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+    ASSERT_TRUE(StartAgent(agent));
     const std::string text = agentboxes::AnswerBox(c.button);
     EXPECT_TRUE(Has(text, c.text)) << text;
     const std::string trace = TraceOnceItHas("PerformAutoUpdate() - END");
@@ -234,11 +246,10 @@ TEST_F(AgentInstallTest, MessageBoxMethodWaitsForTheUserToCloseTheProduct) {
   Publish("askuser", "ShutDownMethod=Issue a Message Box\r\nRestartProcess=1\r\n",
           "[AutoUpdate]\r\ns15=Please close PROG_NAME to update it.\r\n");
   dummy::TProduct running;
-  ASSERT_TRUE(running.Start(product, "/ExitFile=" + exitFile));
-  ASSERT_TRUE(WaitUntil([] { return ProductWindowProcess() != 0; }, kStartMs));
-  const DWORD firstProduct = ProductWindowProcess();
+  const DWORD firstProduct = StartProduct(running);
+  ASSERT_NE(firstProduct, 0u);
   TProc agent;
-  ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+  ASSERT_TRUE(StartAgent(agent));
   // Answered while the product still runs, the box comes back.
   EXPECT_TRUE(Has(agentboxes::AnswerBox("OK"), "Please close Product.exe to update it."));
   EXPECT_TRUE(Has(agentboxes::AnswerBox("OK"), "Please close Product.exe to update it."));
@@ -268,10 +279,9 @@ TEST_F(AgentInstallTest, FinishQuestionDeclinedLeavesTheProductEnded) {
   Publish("finish", "ShutDownMethod=Using WM_CLOSE\r\nRestartProcess=1\r\nInformFinish=1\r\n",
           "[AutoUpdate]\r\ns16=PROG_NAME is up to date.\r\ns17=<P>Start PROG_NAME again?\r\n");
   dummy::TProduct running;
-  ASSERT_TRUE(running.Start(product, "/ExitFile=" + exitFile));
-  ASSERT_TRUE(WaitUntil([] { return ProductWindowProcess() != 0; }, kStartMs));
+  ASSERT_NE(StartProduct(running), 0u);
   TProc agent;
-  ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+  ASSERT_TRUE(StartAgent(agent));
   const std::string text = agentboxes::AnswerBox("No");
   // s16 names the program; s17 is added as it is.
   EXPECT_TRUE(Has(text, "Prod is up to date.")) << text;
@@ -293,7 +303,7 @@ TEST_F(AgentInstallTest, ThePlainAgentStartsTheNextCopyAfterTheUpdate) {
   Publish("handover", "ShutDownMethod=Don't Shut Down\r\n");
   ASSERT_TRUE(::CopyFileA(x.c_str(), (folder + "\\Prod.exe").c_str(), FALSE));
   TProc agent;
-  ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+  ASSERT_TRUE(StartAgent(agent));
   TraceOnceItHas("PerformAutoUpdate() - END    Result=TRUE");
   EXPECT_EQ(agent.Wait(kRunMs), 0u);
   EXPECT_EQ(Original("VersionOriginal"), "101");
@@ -323,18 +333,13 @@ TEST_F(AgentInstallTest, InformOnlyShowsTheTextAndWritesTheVersion) {
   WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n"
                                         "[AutoUpdate]\r\ns34=News of Prod\r\n");
   TProc agent;
-  ASSERT_TRUE(agent.Start(x, "/SleepX=0")) << ::GetLastError();
+  ASSERT_TRUE(StartAgent(agent));
   HWND dialog = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (dialog = ::FindWindowA("VxRichEditBox", nullptr)) != nullptr; }, kRunMs))
       << ReadBytes(log);
   EXPECT_EQ(WindowText(dialog), "News of Prod");
   // The text control shows the markup's text.
-  std::string shown;
-  for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-    char name[64] = {0};
-    ::GetClassNameA(child, name, sizeof(name));
-    if (std::string(name) != "Button") shown += WindowText(child);
-  }
+  const std::string shown = agentboxes::BoxText(dialog);
   EXPECT_TRUE(Has(shown, "Version 101 is out.")) << shown;
   EXPECT_EQ(Original("VersionOriginal"), "100");  // not before the dialog is closed
 
