@@ -7,7 +7,9 @@
 #include "net/CommUtils.h"
 #include "net/HttpDecisions.h"
 #include "net/InetHTTP.h"
+#include "net/SignedFetch.h"
 #include "package/PackX.h"
+#include "package/Signature.h"
 #include "stub/StubState.h"
 #include "stub/StubWin.h"
 #include "stub/VxDebug.h"
@@ -93,14 +95,26 @@ std::string FetchedToken(const std::string& target, int kind) {
   return ReadInformFile(target).storedToken;
 }
 
-void TokenCheck(TDownloadResult& result, const std::string& target, int kind, const TMsgBoxLook& look) {
-  const std::string own = Stub::OwnInfo().SecretToken(false);
-  if (TokensMatch(own, FetchedToken(target, kind))) return;
+// A fetched update or inform file that may not be used is deleted unread
+// or unrun, and the user is told why.
+void Refuse(TDownloadResult& result, const std::string& target, const std::string& message, const TMsgBoxLook& look) {
   result.ok = false;
-  result.error = ErrorPageMessage(target, "", result.source, false, kBadSecretToken);
+  result.error = message;
   RemoveFile(target);
   VxDebug::Trace("ERROR: " + result.error);
   MsgError(0, result.error, look.error, look.btnText, look.charSet);
+}
+
+// The signature comes first: an unsigned file is not even read for its token.
+void CheckFetched(TDownloadResult& result, const std::string& target, int kind, bool http, const TMsgBoxLook& look) {
+  const std::string reason = SignedFetch::CheckFile(target, result.source, http, Stub::OwnInfo().UpdateKey());
+  if (!reason.empty()) {
+    Refuse(result, target, Signature::RefusalText(result.source, reason), look);
+    return;
+  }
+  const std::string own = Stub::OwnInfo().SecretToken(false);
+  if (TokensMatch(own, FetchedToken(target, kind))) return;
+  Refuse(result, target, ErrorPageMessage(target, "", result.source, false, kBadSecretToken), look);
 }
 
 void NoticeFetchFailure(TDownloadResult& result, bool confirm, const TMsgBoxLook& look) {
@@ -111,13 +125,24 @@ void NoticeFetchFailure(TDownloadResult& result, bool confirm, const TMsgBoxLook
   MsgWarning(0, result.error, look.attention, look.btnText, look.charSet);
 }
 
-void FinishInfo(TDownloadResult& result, const TFetch& fetch, const std::string& target) {
+void FinishInfo(TDownloadResult& result, const TFetch& fetch, const std::string& target, bool http) {
   const std::string page = fetch.error.empty() && !fetch.data.empty()
                                ? ErrorPageMessage("", fetch.data, result.source, false, "")
                                : std::string();
   const TInfoOutcome outcome = InfoDownloadOutcome(fetch.error, fetch.data.empty(), page);
   result.ok = outcome.ok;
   result.error = outcome.error;
+  const std::string key = Stub::OwnInfo().UpdateKey();
+  if (Signature::Required(key)) {
+    // Only a verified answer replaces the INFO file: a refused one leaves the
+    // last good file, and the probe fails on the download's outcome.
+    const std::string reason = result.ok ? SignedFetch::CheckData(fetch.data, result.source, http, key) : "";
+    if (!reason.empty()) {
+      result.ok = false;
+      result.error = Signature::RefusalText(result.source, reason);
+    }
+    if (!result.ok) return;
+  }
   // The answer is kept, error page included; a file that cannot take it
   // would leave an older INFO file to be read as this probe's.
   if (!Files::WriteFile(target, fetch.data)) {
@@ -173,6 +198,7 @@ TDownloadResult DownloadFileAU(const std::string& folderIn, const std::string& n
   // An update or inform file left by an earlier attempt must never pass for
   // this one's: only what arrives now reaches the token check.
   TFetch fetch;
+  bool http = false;
   if (kind != kKindInfo && !SamePath(result.source, target) && FileExists(target) && !RemoveFile(target)) {
     fetch.error = http::WriteErrorText(name, target);
   } else if (FileExists(result.source)) {
@@ -181,6 +207,7 @@ TDownloadResult DownloadFileAU(const std::string& folderIn, const std::string& n
     // A drive or network folder that is not there is not asked for over HTTP.
     const std::string url = folder + "/" + name;
     result.source = url;
+    http = true;
     fetch = FetchHttp(url, kind == kKindInfo ? std::string() : target);
   }
 
@@ -188,13 +215,13 @@ TDownloadResult DownloadFileAU(const std::string& folderIn, const std::string& n
   VxDebug::Trace("Download END:   " + result.source);
 
   if (kind == kKindInfo) {
-    FinishInfo(result, fetch, target);
+    FinishInfo(result, fetch, target, http);
     return result;
   }
   result.error = fetch.error;
   if (result.error.empty()) {
     result.ok = true;
-    TokenCheck(result, target, kind, look);
+    CheckFetched(result, target, kind, http, look);
   }
   NoticeFetchFailure(result, confirm, look);
   return result;

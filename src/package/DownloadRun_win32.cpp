@@ -12,12 +12,17 @@
 //    Another user's file of the same name in the temp folder is never used:
 //    only a whole download replaces it, and a failed one ends the run.
 //  - Only a setup file this run downloaded is deleted afterwards.
+//  - With an update key in the download block, the setup file is used only
+//    when its signature verifies: fetched from the download address + ".sig"
+//    for a downloaded file, read from beside a file found in the own folder.
 #include "package/DownloadRunWin.h"
 
 #include "net/CommUtils.h"
 #include "net/InetHTTP.h"
+#include "net/SignedFetch.h"
 #include "package/DownloadRun.h"
 #include "package/PackX.h"
+#include "package/Signature.h"
 #include "package/StubSetupWin.h"
 #include "package/UnPack.h"
 #include "stub/ExitCodes.h"
@@ -122,9 +127,14 @@ uint32_t RunDownload(const TDownloadInput& in) {
 
   if (error.empty()) {
     THandle held = HoldFile(setupFile);
-    const TGFileInfo downloaded(setupFile);
     if (!held) Report("The setup file cannot be held for reading (open for writing elsewhere, or gone): " + setupFile);
-    if (!held || !own.DownloadTokenMatches(downloaded)) {
+    // The signature of the held file is checked before anything reads it.
+    const std::string signedFrom = deleteAfter ? url : setupFile;
+    const std::string signatureFault =
+        held ? SignedFetch::CheckFile(setupFile, signedFrom, deleteAfter, own.DownloadUpdateKey()) : std::string();
+    if (!signatureFault.empty()) {
+      error = Signature::RefusalText(signedFrom, signatureFault);
+    } else if (!held || !own.DownloadTokenMatches(TGFileInfo(setupFile))) {
       error = ErrorPageMessage(setupFile, "", url, false, kBadTokenText);
     } else {
       StubSetup::TExtractionInput extraction;

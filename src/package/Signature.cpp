@@ -1,10 +1,15 @@
 // Signature and key texts, and the verification of a file.
 #include "package/Signature.h"
 
+#include <vector>
+
+#include "util/Sha256.h"
 #include "util/FileIO.h"
 
 namespace Signature {
 namespace {
+
+constexpr size_t kDigestBlock = 1 << 20;
 
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -108,24 +113,58 @@ std::optional<std::string> ParseSignature(std::string_view text, std::string& er
   return ParseFixed(text, kSignatureBytes, "the signature file", error);
 }
 
-std::string VerifyFile(const std::string& path, const std::string& sigPath, std::string_view keyText) {
+std::optional<TDigest> DigestFile(const std::string& path) {
+  TFile file;
+  if (!file.Open(path, TFile::Mode::Read)) return std::nullopt;
+  TSha256 sha;
+  std::vector<char> buffer(kDigestBlock);
+  for (;;) {
+    const int64_t got = file.Read(buffer.data(), static_cast<int64_t>(buffer.size()));
+    if (got < 0) return std::nullopt;
+    if (got == 0) break;
+    sha.Update(buffer.data(), static_cast<size_t>(got));
+  }
+  return sha.Finish();
+}
+
+TDigest DigestBytes(std::string_view data) { return Sha256::Digest(data); }
+
+std::string VerifyText(std::string_view sigText, std::string_view keyText, const TDigestSource& digestOf) {
   std::string error;
   const auto point = ParsePublicKey(keyText, error);
   if (!point) return error;
-  TFile sigFile;
-  if (!sigFile.Open(sigPath, TFile::Mode::Read)) return "the signature file is missing";
-  const int64_t size = sigFile.Size();
-  if (size < 0) return "the signature file cannot be read";
-  if (size > kMaxSignatureFile) return "the signature file is too large (" + std::to_string(size) + " bytes)";
-  std::string text(static_cast<size_t>(size), '\0');
-  if (size > 0 && !sigFile.ReadAt(0, text.data(), size)) return "the signature file cannot be read";
-  sigFile.Close();
-  const auto signature = ParseSignature(text, error);
+  if (sigText.size() > static_cast<size_t>(kMaxSignatureFile))
+    return "the signature file is too large (more than " + std::to_string(kMaxSignatureFile) + " bytes)";
+  const auto signature = ParseSignature(sigText, error);
   if (!signature) return error;
-  const auto digest = DigestFile(path);
+  const std::optional<TDigest> digest = digestOf();
   if (!digest) return "the signed file cannot be read";
   if (!VerifyDigest(*point, *digest, *signature)) return "the signature does not match the file and the update key";
   return {};
+}
+
+std::string VerifyFile(const std::string& path, const std::string& sigPath, std::string_view keyText) {
+  const std::optional<std::string> sigText = ReadSignatureFile(sigPath);
+  if (!sigText) return "the signature file is missing";
+  return VerifyText(*sigText, keyText, [&] { return DigestFile(path); });
+}
+
+std::optional<std::string> ReadSignatureFile(const std::string& sigPath) {
+  TFile sigFile;
+  if (!sigFile.Open(sigPath, TFile::Mode::Read)) return std::nullopt;
+  const int64_t size = sigFile.Size();
+  if (size < 0) return std::nullopt;
+  // An oversized file is read only one byte past the limit: enough to refuse it.
+  const int64_t take = size > kMaxSignatureFile ? kMaxSignatureFile + 1 : size;
+  std::string text(static_cast<size_t>(take), '\0');
+  if (take > 0 && !sigFile.ReadAt(0, text.data(), take)) return std::nullopt;
+  return text;
+}
+
+std::string RefusalText(const std::string& source, const std::string& reason) {
+  std::string why = reason;
+  if (!why.empty() && why[0] >= 'a' && why[0] <= 'z') why[0] = static_cast<char>(why[0] - 'a' + 'A');
+  return std::string(kBadSignature) + "<P><P>" + why + ".<P><P>" + source;
 }
 
 }  // namespace Signature

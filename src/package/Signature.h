@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,7 @@ std::optional<std::string> ParseSignature(std::string_view text, std::string& er
 
 // SHA-256 of a file, read in blocks (little memory whatever its size).
 std::optional<TDigest> DigestFile(const std::string& path);
+TDigest DigestBytes(std::string_view data);
 // The signature (64 bytes) of the digest verifies against the point (65 bytes).
 bool VerifyDigest(std::string_view point, const TDigest& digest, std::string_view signature);
 
@@ -52,10 +54,23 @@ inline std::string SignatureName(const std::string& fileNameOrUrl) { return file
 // that is not a key (then every check fails; fail-closed).
 inline bool Required(std::string_view keyText) { return !keyText.empty(); }
 
+// The message of a refused file, in the manner of the token check's: it
+// names the signature, the reason and where the file came from.
+inline constexpr char kBadSignature[] = "Bad Signature!";
+std::string RefusalText(const std::string& source, const std::string& reason);
+
 // Checks FILE against the signature file sigPath and the public key text.
 // Empty result: the file verifies. Otherwise the reason, a short sentence
 // for the message and the trace log. Every failure is a refusal.
 std::string VerifyFile(const std::string& path, const std::string& sigPath, std::string_view keyText);
+// The text of a signature file, at most one byte past kMaxSignatureFile (so
+// that an oversized file is refused unread); nothing when it cannot be read.
+std::optional<std::string> ReadSignatureFile(const std::string& sigPath);
+// The check of a signature text against the key text and the digest of the
+// signed data, which is taken only when key and signature are well-formed
+// (nothing: the data cannot be read); the same reasons as VerifyFile.
+using TDigestSource = std::function<std::optional<TDigest>()>;
+std::string VerifyText(std::string_view sigText, std::string_view keyText, const TDigestSource& digestOf);
 // The same with the signature beside the file: path + ".sig".
 inline std::string VerifyFile(const std::string& path, std::string_view keyText) {
   return VerifyFile(path, SignatureName(path), keyText);

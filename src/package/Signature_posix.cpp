@@ -1,4 +1,4 @@
-// Signature checks through OpenSSL's libcrypto (native builds).
+// ECDSA P-256 verification through OpenSSL's libcrypto (native builds).
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/ec.h>
@@ -6,10 +6,8 @@
 #include <openssl/params.h>
 
 #include <memory>
-#include <vector>
 
 #include "package/Signature.h"
-#include "util/FileIO.h"
 
 namespace Signature {
 namespace {
@@ -19,9 +17,6 @@ struct TPkeyFree {
 };
 struct TPkeyCtxFree {
   void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
-};
-struct TMdCtxFree {
-  void operator()(EVP_MD_CTX* p) const { EVP_MD_CTX_free(p); }
 };
 struct TSigFree {
   void operator()(ECDSA_SIG* p) const { ECDSA_SIG_free(p); }
@@ -61,24 +56,6 @@ std::string DerOf(std::string_view rs) {
 }
 
 }  // namespace
-
-std::optional<TDigest> DigestFile(const std::string& path) {
-  TFile file;
-  if (!file.Open(path, TFile::Mode::Read)) return std::nullopt;
-  std::unique_ptr<EVP_MD_CTX, TMdCtxFree> ctx(EVP_MD_CTX_new());
-  if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) return std::nullopt;
-  std::vector<char> buffer(1 << 16);
-  for (;;) {
-    const int64_t got = file.Read(buffer.data(), static_cast<int64_t>(buffer.size()));
-    if (got < 0) return std::nullopt;
-    if (got == 0) break;
-    if (EVP_DigestUpdate(ctx.get(), buffer.data(), static_cast<size_t>(got)) != 1) return std::nullopt;
-  }
-  TDigest digest{};
-  unsigned int len = 0;
-  if (EVP_DigestFinal_ex(ctx.get(), digest.data(), &len) != 1 || len != digest.size()) return std::nullopt;
-  return digest;
-}
 
 bool VerifyDigest(std::string_view point, const TDigest& digest, std::string_view signature) {
   if (point.size() != kPointBytes || signature.size() != kSignatureBytes) return false;

@@ -1,4 +1,4 @@
-// Signature checks through Windows CNG. bcrypt.dll is bound by name when a
+// ECDSA P-256 verification through Windows CNG. bcrypt.dll is bound by name when a
 // check runs: the stub's import table stays small and a setup that never
 // checks a signature never loads it.
 #include "util/Win.h"
@@ -6,20 +6,14 @@
 #include <bcrypt.h>
 
 #include <cstring>
-#include <vector>
 
 #include "package/Signature.h"
-#include "util/FileIO.h"
 
 namespace Signature {
 namespace {
 
 using OpenAlgFn = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE*, LPCWSTR, LPCWSTR, ULONG);
 using CloseAlgFn = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE, ULONG);
-using CreateHashFn = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE*, PUCHAR, ULONG, PUCHAR, ULONG, ULONG);
-using HashDataFn = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
-using FinishHashFn = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
-using DestroyHashFn = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE);
 using ImportKeyPairFn = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE, BCRYPT_KEY_HANDLE, LPCWSTR, BCRYPT_KEY_HANDLE*,
                                           PUCHAR, ULONG, ULONG);
 using VerifyFn = NTSTATUS(WINAPI*)(BCRYPT_KEY_HANDLE, VOID*, PUCHAR, ULONG, PUCHAR, ULONG, ULONG);
@@ -28,10 +22,6 @@ using DestroyKeyFn = NTSTATUS(WINAPI*)(BCRYPT_KEY_HANDLE);
 struct TBCrypt {
   OpenAlgFn open = nullptr;
   CloseAlgFn close = nullptr;
-  CreateHashFn createHash = nullptr;
-  HashDataFn hashData = nullptr;
-  FinishHashFn finishHash = nullptr;
-  DestroyHashFn destroyHash = nullptr;
   ImportKeyPairFn importKeyPair = nullptr;
   VerifyFn verify = nullptr;
   DestroyKeyFn destroyKey = nullptr;
@@ -50,9 +40,7 @@ const TBCrypt* BCrypt() {
     HMODULE dll = LoadLibraryW(L"bcrypt.dll");
     if (!dll) return false;
     return Bind(dll, "BCryptOpenAlgorithmProvider", api.open) &&
-           Bind(dll, "BCryptCloseAlgorithmProvider", api.close) && Bind(dll, "BCryptCreateHash", api.createHash) &&
-           Bind(dll, "BCryptHashData", api.hashData) && Bind(dll, "BCryptFinishHash", api.finishHash) &&
-           Bind(dll, "BCryptDestroyHash", api.destroyHash) && Bind(dll, "BCryptImportKeyPair", api.importKeyPair) &&
+           Bind(dll, "BCryptCloseAlgorithmProvider", api.close) && Bind(dll, "BCryptImportKeyPair", api.importKeyPair) &&
            Bind(dll, "BCryptVerifySignature", api.verify) && Bind(dll, "BCryptDestroyKey", api.destroyKey);
   }();
   return ok ? &api : nullptr;
@@ -75,35 +63,7 @@ class TAlgorithm {
   BCRYPT_ALG_HANDLE h_ = nullptr;
 };
 
-bool HashFile(const TBCrypt& api, BCRYPT_HASH_HANDLE hash, TFile& file, TDigest& digest) {
-  std::vector<char> buffer(1 << 16);
-  for (;;) {
-    const int64_t got = file.Read(buffer.data(), static_cast<int64_t>(buffer.size()));
-    if (got < 0) return false;
-    if (got == 0) break;
-    if (!BCRYPT_SUCCESS(api.hashData(hash, reinterpret_cast<PUCHAR>(buffer.data()), static_cast<ULONG>(got), 0)))
-      return false;
-  }
-  return BCRYPT_SUCCESS(api.finishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0));
-}
-
 }  // namespace
-
-std::optional<TDigest> DigestFile(const std::string& path) {
-  const TBCrypt* api = BCrypt();
-  if (!api) return std::nullopt;
-  TFile file;
-  if (!file.Open(path, TFile::Mode::Read)) return std::nullopt;
-  TAlgorithm alg(*api, BCRYPT_SHA256_ALGORITHM);
-  if (!alg.Get()) return std::nullopt;
-  BCRYPT_HASH_HANDLE hash = nullptr;
-  if (!BCRYPT_SUCCESS(api->createHash(alg.Get(), &hash, nullptr, 0, nullptr, 0, 0))) return std::nullopt;
-  TDigest digest{};
-  const bool ok = HashFile(*api, hash, file, digest);
-  api->destroyHash(hash);
-  if (!ok) return std::nullopt;
-  return digest;
-}
 
 bool VerifyDigest(std::string_view point, const TDigest& digest, std::string_view signature) {
   if (point.size() != kPointBytes || signature.size() != kSignatureBytes) return false;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "stub/Sha256.h"
+#include "util/Sha256.h"
 #include "util/PathText.h"
 #include "util/Utils.h"
 #include "util/VxSUB.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "stub/Sha256.h"
+#include "util/Sha256.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ TEST(Signature, VerifiesAndRefuses) {
       {"white space only", data, " \r\n", kKey1, "the signature file is empty"},
       {"truncated", data, std::string(kSig1).substr(0, 44), kKey1, "the signature file has 33 bytes instead of 64"},
       {"cut inside a quad", data, std::string(kSig1).substr(0, 50), kKey1, "the signature file is not base64 text"},
-      {"oversized", data, std::string(2000, 'A'), kKey1, "the signature file is too large (2000 bytes)"},
+      {"oversized", data, std::string(2000, 'A'), kKey1, "the signature file is too large (more than 1024 bytes)"},
       {"not base64", data, std::string(88, '!'), kKey1, "the signature file is not base64 text"},
       {"white space inside", data, std::string(kSig1).insert(40, " "), kKey1, "the signature file is not base64 text"},
       {"HTML error page", data, "<html><body>404 Not Found</body></html>\n", kKey1,

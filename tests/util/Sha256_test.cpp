@@ -1,7 +1,8 @@
-#include "stub/Sha256.h"
+#include "util/Sha256.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 TEST(Sha256, KnownDigests) {
@@ -27,4 +28,16 @@ TEST(Sha256, EveryByteValue) {
   std::string data;
   for (int i = 0; i < 256; ++i) data += static_cast<char>(i);
   EXPECT_EQ(Sha256::Hex(data), "40aff2e9d2d8922e47afd4648e6967497158785fbd1da870e7110266bf944880");
+}
+
+// Data given in pieces of every size around the block: the same digest as at once.
+TEST(Sha256, PiecesOfAnySize) {
+  const std::string data(1000000, 'a');
+  for (size_t piece : {size_t{1}, size_t{3}, size_t{55}, size_t{63}, size_t{64}, size_t{65}, size_t{127}, size_t{4097}}) {
+    TSha256 sha;
+    for (size_t at = 0; at < data.size(); at += piece) sha.Update(data.data() + at, std::min(piece, data.size() - at));
+    const TSha256::TDigest digest = sha.Finish();
+    EXPECT_EQ(digest, Sha256::Digest(data)) << piece;
+  }
+  EXPECT_EQ(Sha256::Hex(data), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
