@@ -103,3 +103,27 @@ TEST(Signature, Base64) {
 }
 
 }  // namespace
+
+// A malformed signature or key is refused before the signed data is read.
+TEST(Signature, DigestOnlyForAWellFormedSignature) {
+  struct {
+    std::string sig, key;
+    bool digested;
+  } cases[] = {{kSig1, kKey1, true}, {"", kKey1, false}, {std::string(2000, 'A'), kKey1, false},
+               {kSig1, "nope", false}};
+  for (const auto& c : cases) {
+    bool digested = false;
+    Signature::VerifyText(c.sig, c.key, [&] {
+      digested = true;
+      return std::optional<Signature::TDigest>(Signature::DigestBytes(kData));
+    });
+    EXPECT_EQ(digested, c.digested) << c.sig.size() << " " << c.key;
+  }
+  EXPECT_EQ(Signature::VerifyText(kSig1, kKey1, [] { return std::optional<Signature::TDigest>(); }),
+            "the signed file cannot be read");
+}
+
+TEST(Signature, RefusalNamesTheSignatureTheReasonAndTheSource) {
+  EXPECT_EQ(Signature::RefusalText("http://host/Setup.exe", "the signature file is missing"),
+            "Bad Signature!<P><P>The signature file is missing.<P><P>http://host/Setup.exe");
+}
