@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "SetupRun_win32.h"
+#include "TestSigner_win32.h"
 #include "WebServer_win32.h"
 #include "package/PackBuild.h"
 #include "package/StubSetup.h"
@@ -72,6 +73,7 @@ struct TDownloadStub {
   bool ask = false;
   bool always = false;
   std::string token = kToken;
+  std::string updateKey = "";  // "" = an unsigned download
 };
 
 class DownloadRunTest : public SetupRunTest {
@@ -114,6 +116,7 @@ class DownloadRunTest : public SetupRunTest {
     o.carriesAgent = true;
     o.info.agentFile = "Foo.AutoUpdate.exe";
     o.download = {true, download.source, download.name, download.always, download.token, download.size};
+    o.updateKey = download.updateKey;
     PackBuild::TBuildReport report;
     ASSERT_EQ(PackBuild::BuildPackage(o, report), "");
   }
@@ -265,6 +268,60 @@ TEST_F(DownloadRunTest, TheSetupFileBesideTheStubIsUsedAndTokenChecked) {
     }
     EXPECT_EQ(Requests("/dl/" + tag + "/"), c.always ? 1 : 0);
     EXPECT_EQ(testsupport::ReadBytes(dir.File(tag + "\\Full.exe")), local) << "the local setup file was touched";
+    ExpectTempEmpty();
+  }
+}
+
+// A stub with the publisher's key runs a setup only with a signature from
+// the same place that verifies: from the server for a download, from beside
+// a setup file found beside the stub.
+TEST_F(DownloadRunTest, ASignedStubRunsOnlyASetupWithAGoodSignature) {
+  const testsign::TSigner signer;
+  ASSERT_TRUE(signer.Ok());
+  const std::string setup = RealSetup();
+  std::string changed = setup;
+  changed[changed.size() / 2] ^= 1;
+  struct {
+    const char* tag;
+    bool beside;         // the setup file lies beside the stub
+    std::string served;  // the setup file
+    std::string sig;     // "" = no signature file
+    const char* refusal;  // "" = the setup runs
+  } const cases[] = {
+      {"signedok", false, setup, signer.Sign(setup), ""},
+      {"signedchanged", false, changed, signer.Sign(setup), "The signature does not match the file"},
+      {"signedmissing", false, setup, "", "404"},
+      {"signedbesideok", true, setup, signer.Sign(setup), ""},
+      {"signedbesidemissing", true, setup, "", "The signature file is missing"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tag);
+    const std::string tag = c.tag;
+    ::DeleteFileA(log.c_str());
+    TDownloadStub download = Served(tag, c.served);
+    download.updateKey = signer.PublicKey();
+    if (!c.sig.empty()) {
+      ASSERT_TRUE(testweb::Put("dl/" + tag + "/Full.exe.sig", c.sig));
+    }
+    if (c.beside) {
+      exe = dir.File(tag + "\\Setup.exe");
+      ::CreateDirectoryA(dir.File(tag).c_str(), nullptr);
+      testsupport::WriteBytes(dir.File(tag + "\\Full.exe"), c.served);
+      if (!c.sig.empty()) testsupport::WriteBytes(dir.File(tag + "\\Full.exe.sig"), c.sig);
+    }
+    BuildStub(download);
+    ASSERT_TRUE(stub.Start(exe, "/hide"));
+    if (*c.refusal == 0) {
+      bool boxSeen = false;
+      EXPECT_EQ(WaitWatchingForBoxes(boxSeen), kEngineExit);
+      EXPECT_FALSE(boxSeen) << "an error";
+      ExpectEngineRan();
+    } else {
+      ExpectErrorBox("Bad Signature!", c.refusal);
+      EXPECT_EQ(stub.Wait(kRunMs), ExitCodes::kDownloadFailed);
+      EXPECT_FALSE(Exists(log)) << "the engine was started";
+    }
+    EXPECT_EQ(Requests("GET /dl/" + tag + "/Full.exe "), c.beside ? 0 : 1);
     ExpectTempEmpty();
   }
 }
