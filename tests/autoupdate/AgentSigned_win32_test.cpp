@@ -4,12 +4,15 @@
 // the test's own (CNG).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "../stub/StubRun_win32.h"
 #include "AgentInstallFixture_win32.h"
 #include "TestSigner_win32.h"
+#include "util/FileIO.h"
+#include "util/Files.h"
 
 using namespace agentinstall;
 
@@ -108,6 +111,48 @@ TEST_F(AgentSignedTest, OnlyWhatThePublisherSignedRuns) {
     EXPECT_FALSE(Exists(folder + "\\Setup.exe")) << "a refused update is deleted";
     EXPECT_TRUE(WaitUntil([&] { return !Exists(x); }, kRunMs));
   }
+}
+
+// A signed update of 1 GiB is hashed as it is read: the agent verifies it
+// within a small, fixed amount of memory. The update is no setup of this
+// product, so the token check that follows the signature refuses it.
+TEST_F(AgentSignedTest, AOneGigabyteUpdateIsVerifiedInLittleMemory) {
+  constexpr int64_t kSize = int64_t{1} << 30;
+  constexpr size_t kMemoryBound = size_t{64} << 20;
+  const std::string server = dir.File("server");
+  ::CreateDirectoryA(server.c_str(), nullptr);
+  const std::string big = server + "\\Big.exe";
+  {
+    TFile file(big, TFile::Mode::Create);
+    ASSERT_TRUE(file.IsOpen());
+    ASSERT_EQ(file.Write("MZ", 2), 2);
+    // The gap reads as zeros and takes no disk space.
+    ASSERT_EQ(file.Seek64(kSize - 2, TFile::Origin::Begin), kSize - 2);
+    ASSERT_EQ(file.Write("!!", 2), 2);
+  }
+  ASSERT_EQ(Files::FileSizeByName(big), kSize);
+  WriteBytes(big + ".sig", signer.SignFile(big));
+  const std::string info = "[NewSetup]\r\nShutDownMethod=Don't Shut Down\r\nDownloadURL_UPDATE=" + server +
+                           "\r\nNameOfUpdateFile=Big.exe\r\nSizeOfUpdateFile=" + std::to_string(kSize) +
+                           "\r\nVersionNew=101\r\nStamp=8\r\nProgramName=Prod\r\n";
+  WriteBytes(server + "\\" + kInfoName, info);
+  WriteBytes(server + "\\" + kInfoName + ".sig", signer.Sign(info));
+  WriteAgent(server);
+  WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n");
+
+  TProc agent;
+  ASSERT_TRUE(StartAgent(agent));
+  const std::string text = agentboxes::AnswerBox("OK");
+  EXPECT_TRUE(Has(text, "Bad Secret Token!")) << text;
+  const std::string trace = TraceOnceItHas("PerformAutoUpdate() - END");
+  EXPECT_TRUE(Has(trace, "Signature verified: " + big)) << trace;
+  const size_t peak = agent.PeakMemory();
+  EXPECT_GT(peak, 0u);
+  EXPECT_LT(peak, kMemoryBound) << "peak working set of the agent";
+  std::printf("agent's peak working set while verifying 1 GiB: %zu bytes\n", peak);
+  StopAgent(agent);
+  EXPECT_FALSE(Exists(folder + "\\Big.exe"));
+  EXPECT_EQ(Original("VersionOriginal"), "100");
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "util/Utils.h"
 #include "util/Win.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 namespace stubtest {
@@ -131,6 +132,13 @@ class TProc {
 
   bool Running() const { return process_ && ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT; }
   DWORD Id() const { return id_; }
+  // The most memory the process has held so far (its peak working set), 0 when unknown.
+  size_t PeakMemory() const {
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof(memory);
+    if (!process_ || !::GetProcessMemoryInfo(process_.Get(), &memory, sizeof(memory))) return 0;
+    return memory.PeakWorkingSetSize;
+  }
 
   void Kill() {
     if (Running()) {
