@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define VARNEL_SHA_NI 1
+#endif
+
 namespace {
 
 constexpr uint32_t kRound[64] = {
@@ -54,12 +60,80 @@ void CompressPortable(uint32_t* state, const uint8_t* blocks, size_t count) {
   }
 }
 
+#if VARNEL_SHA_NI
+// The processor's SHA extensions: four rounds per pair of sha256rnds2, the
+// message schedule by sha256msg1/msg2. The state is kept as ABEF and CDGH.
+__attribute__((target("sha,ssse3,sse4.1"))) void CompressShaNi(uint32_t* state, const uint8_t* blocks, size_t count) {
+  const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i tmp = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0xB1);
+  __m128i cdgh = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)), 0x1B);
+  __m128i abef = _mm_alignr_epi8(tmp, cdgh, 8);
+  cdgh = _mm_blend_epi16(cdgh, tmp, 0xF0);
+
+  for (; count > 0; --count, blocks += 64) {
+    const __m128i abefSaved = abef;
+    const __m128i cdghSaved = cdgh;
+    __m128i w[4];
+#pragma GCC unroll 16
+    for (int group = 0; group < 16; ++group) {
+      __m128i& now = w[group & 3];
+      if (group < 4) now = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * group)), byteSwap);
+      __m128i msg = _mm_add_epi32(now, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound + 4 * group)));
+      cdgh = _mm_sha256rnds2_epu32(cdgh, abef, msg);
+      if (group >= 3 && group <= 14) {
+        __m128i& next = w[(group + 1) & 3];
+        next = _mm_add_epi32(next, _mm_alignr_epi8(now, w[(group + 3) & 3], 4));
+        next = _mm_sha256msg2_epu32(next, now);
+      }
+      msg = _mm_shuffle_epi32(msg, 0x0E);
+      abef = _mm_sha256rnds2_epu32(abef, cdgh, msg);
+      if (group >= 1 && group <= 12) w[(group + 3) & 3] = _mm_sha256msg1_epu32(w[(group + 3) & 3], now);
+    }
+    abef = _mm_add_epi32(abef, abefSaved);
+    cdgh = _mm_add_epi32(cdgh, cdghSaved);
+  }
+
+  tmp = _mm_shuffle_epi32(abef, 0x1B);
+  cdgh = _mm_shuffle_epi32(cdgh, 0xB1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_blend_epi16(tmp, cdgh, 0xF0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(cdgh, tmp, 8));
+}
+
+bool ProcessorHasShaNi() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+  const bool ssse3 = (c >> 9) & 1, sse41 = (c >> 19) & 1;
+  if (!ssse3 || !sse41 || !__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  return (b >> 29) & 1;
+}
+#endif
+
+bool g_hardwareAllowed = true;
+
+bool UseHardware() {
+#if VARNEL_SHA_NI
+  static const bool present = ProcessorHasShaNi();
+  return present && g_hardwareAllowed;
+#else
+  return false;
+#endif
+}
+
 }  // namespace
 
 TSha256::TSha256()
     : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
 
-void TSha256::Compress(const uint8_t* blocks, size_t count) { CompressPortable(state_.data(), blocks, count); }
+void TSha256::Compress(const uint8_t* blocks, size_t count) {
+  if (count == 0) return;
+#if VARNEL_SHA_NI
+  if (UseHardware()) {
+    CompressShaNi(state_.data(), blocks, count);
+    return;
+  }
+#endif
+  CompressPortable(state_.data(), blocks, count);
+}
 
 void TSha256::Update(const void* data, size_t size) {
   const auto* p = static_cast<const uint8_t*>(data);
@@ -98,6 +172,9 @@ TSha256::TDigest TSha256::Finish() {
 }
 
 namespace Sha256 {
+
+bool UsesProcessorExtensions() { return UseHardware(); }
+void AllowProcessorExtensions(bool allowed) { g_hardwareAllowed = allowed; }
 
 std::array<uint8_t, 32> Digest(std::string_view data) {
   TSha256 sha;

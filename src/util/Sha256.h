@@ -33,4 +33,9 @@ std::array<uint8_t, 32> Digest(std::string_view data);
 // The digest as 64 lower-case hex digits.
 std::string Hex(std::string_view data);
 
+// Whether the processor's SHA extensions do the work (x86 processors that
+// have them); tests turn them off to check the portable code too.
+bool UsesProcessorExtensions();
+void AllowProcessorExtensions(bool allowed);
+
 }  // namespace Sha256
