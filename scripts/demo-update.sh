@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The agent's whole round under wine: installs version 1.0 of a sample product
 # with a setup that carries the agent, starts the product, publishes version
-# 2.0 on a local nginx, starts the agent and prints what it did: the probe,
-# the download, the shutdown, the update run, the version written and the
-# restarted product. Runs inside scripts/with-web.sh (nginx) and
+# 2.0 on a local nginx, signed with the publisher's key, starts the agent and
+# prints what it did: the probe, the download, the signature checks, the
+# shutdown, the update run, the version written and the restarted product. Runs inside scripts/with-web.sh (nginx) and
 # scripts/with-xvfb.sh (a display).
 #
 # usage: scripts/demo-update.sh VARNEL_PACK WIN64_BUILD_DIR [OUT_DIR]
@@ -33,8 +33,11 @@ cp "$win64/tools/test-engine/test-engine.exe" "$out/v1/Engine.exe"
 printf 'Sample product 1.0\r\n' >"$out/v1/readme.txt"
 printf '[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=1\r\nProbeSecondsInterval=0\r\nProgramName=Sample Product\r\n[Directories]\r\nTargetDir=%s\r\n' \
   "$product_win" >"$out/v1/Prod.original"
+# The publisher's key pair: the public key goes into the setup, the private
+# key signs what is published.
+"$pack" keygen "$out/publisher.key" "$out/publisher.pub" >/dev/null
 "$pack" build --stub "$win64/src/stub/VarnelStub.exe" -o "$out/Setup-1.0.exe" --engine Engine.exe \
-  --carries-agent --agent-file Prod.exe --info-url "$info_url" --info-file Prod.AutoUpdate.info \
+  --update-key "$out/publisher.pub" --carries-agent --agent-file Prod.exe --info-url "$info_url" --info-file Prod.AutoUpdate.info \
   --token "$token" --agent-trace-log --seed 1 "$out/v1" >/dev/null
 echo "1. Setup of version 1.0 written: $out/Setup-1.0.exe"
 
@@ -53,11 +56,13 @@ echo "3. Product 1.0 started"
 cp "$out/v1/Product.exe" "$out/v1/Engine.exe" "$out/v2/"
 printf 'Sample product 2.0\r\n' >"$out/v2/readme.txt"
 "$pack" build --stub "$win64/src/stub/VarnelStub.exe" -o "$VARNEL_WEB_ROOT/demo-update/Setup.exe" \
-  --engine Engine.exe --token "$token" --seed 2 "$out/v2" >/dev/null
+  --engine Engine.exe --token "$token" --update-key "$out/publisher.pub" --seed 2 "$out/v2" >/dev/null
 size=$(stat -c %s "$VARNEL_WEB_ROOT/demo-update/Setup.exe")
 printf '[NewSetup]\r\nDownloadURL_UPDATE=%s\r\nNameOfUpdateFile=Setup.exe\r\nSizeOfUpdateFile=%s\r\nVersionNew=200\r\nStamp=2\r\nProgramName=Sample Product\r\nShutDownMethod=Using WM_CLOSE\r\nRestartProcess=1\r\nRunningProcess=<InstallDir>\\Product.exe\r\n' \
   "$info_url" "$size" >"$VARNEL_WEB_ROOT/demo-update/Prod.AutoUpdate.info"
-echo "4. Version 2.0 published at $info_url ($size bytes)"
+"$pack" sign "$VARNEL_WEB_ROOT/demo-update/Setup.exe" --key "$out/publisher.key" >/dev/null
+"$pack" sign "$VARNEL_WEB_ROOT/demo-update/Prod.AutoUpdate.info" --key "$out/publisher.key" >/dev/null
+echo "4. Version 2.0 published and signed at $info_url ($size bytes)"
 
 "$wine" "$product_win\\Prod.exe" /DELAY=0 >/dev/null 2>&1 &
 echo "5. Agent started"
@@ -72,7 +77,7 @@ if ! grep -q "PerformAutoUpdate() - END" "$log" 2>/dev/null; then
   wineserver -k 2>/dev/null || true
   exit 1
 fi
-tr -d '\r' <"$log" | grep -E "GetOkToPerformAU = |Download START: .*Setup.exe|Shut Down Process\(\) - START|Update run: |PerformAutoUpdate\(\) - END|WinExec" |
+tr -d '\r' <"$log" | grep -E "GetOkToPerformAU = |Download START: .*Setup.exe|Signature (verified|refused)|Shut Down Process\(\) - START|Update run: |PerformAutoUpdate\(\) - END|WinExec" |
   sed -E 's/^[^A-Za-z.]*(X )?/   agent: /'
 version=$(tr -d '\r' <"$product_unix/Prod.original" | sed -n 's/^VersionOriginal=//p')
 echo "6. Version now: $version; readme: $(tr -d '\r' <"$product_unix/readme.txt")"
