@@ -155,4 +155,31 @@ TEST_F(AgentSignedTest, AOneGigabyteUpdateIsVerifiedInLittleMemory) {
   EXPECT_EQ(Original("VersionOriginal"), "100");
 }
 
+// Inform-only mode: an INFORM file without its signature is refused like an
+// update; the inform dialog never comes up and no version is written.
+TEST_F(AgentSignedTest, AnUnsignedInformFileIsNotShown) {
+  const std::string base = "install/signed-inform";
+  const std::string url = testweb::HttpUrl("/" + base);
+  const std::string inform = "Varnel|" + Scrambled() + "|1|2|<B>Version 101</B> is out.";
+  const std::string info = "[General]\r\nAutoInform=1\r\n[AutoInform]\r\nNameOfInformFile=News.txt\r\n"
+                           "SizeOfInformFile=" + std::to_string(inform.size()) + "\r\n"
+                           "[NewSetup]\r\nDownloadURL_UPDATE=" + url + "\r\nVersionNew=101\r\nStamp=8\r\n";
+  ASSERT_TRUE(testweb::Put(base + "/News.txt", inform));
+  ASSERT_TRUE(testweb::Put(base + "/" + kInfoName, info));
+  ASSERT_TRUE(testweb::Put(base + "/" + kInfoName + ".sig", signer.Sign(info)));
+  WriteAgent(url);
+  WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n");
+  TProc agent;
+  ASSERT_TRUE(StartAgent(agent));
+  const std::string text = agentboxes::AnswerBox("OK");
+  EXPECT_TRUE(Has(text, "Bad Signature!")) << text;
+  EXPECT_TRUE(Has(text, "News.txt")) << text;
+  const std::string trace = TraceOnceItHas("PerformAutoInform() - END");
+  EXPECT_TRUE(Has(trace, "Signature refused: " + url + "/News.txt")) << trace;
+  EXPECT_EQ(::FindWindowA("VxRichEditBox", nullptr), nullptr);
+  EXPECT_FALSE(Exists(folder + "\\News.txt"));
+  EXPECT_EQ(Original("VersionOriginal"), "100");
+  StopAgent(agent);
+}
+
 }  // namespace
