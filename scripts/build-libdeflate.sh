@@ -13,9 +13,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 deps=${VARNEL_DEPS:-$root/build/deps}
 cache=$deps/libdeflate
 version=$(dpkg-query -W -f='${Version}' libdeflate-dev)
-# i686 serves only the release stub: built for size. x86_64 serves the tools
-# and the test build: built for speed.
-declare -A flags=([i686-w64-mingw32]="-Os" [x86_64-w64-mingw32]="-O2")
+# i686 serves only the release stub: built for size, and without the second
+# copy of the decompressor for processors with BMI2 (its header's include
+# guard is set beforehand, so the plain copy is the only one). x86_64 serves
+# the tools and the test build: built for speed, with every variant.
+declare -A flags=([i686-w64-mingw32]="-Os -DLIB_X86_DECOMPRESS_IMPL_H" [x86_64-w64-mingw32]="-O2")
 stamp_of() { echo "libdeflate $version ${flags[$1]}"; }
 
 todo=()
