@@ -36,26 +36,30 @@ void TEntryPipeline::Push() {
   Unlock();
 }
 
+// While the worker inflates the oldest entry, this thread inflates the next
+// queued one instead of idling; it pumps the window's messages while it has
+// nothing else to do.
 TEntrySlot& TEntryPipeline::Oldest() {
-  TEntrySlot& slot = slots_[head_];
-  TState& state = states_[head_];
+  const int head = head_;
   Lock();
-  if (state == TState::Queued) {
-    state = TState::Running;
-    Unlock();
-    Inflate(slot, true);
-    Lock();
-    state = TState::Done;
-  }
-  while (state != TState::Done) {
+  while (states_[head] != TState::Done) {
+    const int next = OldestQueued();
+    if (next >= 0) {
+      states_[next] = TState::Running;
+      Unlock();
+      Inflate(slots_[next], true);
+      Lock();
+      states_[next] = TState::Done;
+      continue;
+    }
     monitor_.Wait(kPumpIntervalMs);
-    if (state == TState::Done) break;
+    if (states_[head] == TState::Done) break;
     Unlock();
     if (pump_) pump_();
     Lock();
   }
   Unlock();
-  return slot;
+  return slots_[head];
 }
 
 void TEntryPipeline::Pop() {
@@ -79,9 +83,7 @@ void TEntryPipeline::WorkerMain(void* self) { static_cast<TEntryPipeline*>(self)
 void TEntryPipeline::Work() {
   monitor_.Lock();
   while (!stop_) {
-    int index = -1;
-    for (int i = 0; i < count_ && index < 0; ++i)
-      if (states_[(head_ + i) % kSlots] == TState::Queued) index = (head_ + i) % kSlots;
+    const int index = OldestQueued();
     if (index < 0) {
       monitor_.Wait(kIdleWaitMs);
       continue;
@@ -94,6 +96,13 @@ void TEntryPipeline::Work() {
     monitor_.NotifyAll();
   }
   monitor_.Unlock();
+}
+
+// With the lock held: the oldest slot in flight that waits for inflation, or -1.
+int TEntryPipeline::OldestQueued() const {
+  for (int i = 0; i < count_; ++i)
+    if (states_[(head_ + i) % kSlots] == TState::Queued) return (head_ + i) % kSlots;
+  return -1;
 }
 
 // The worker never pumps: window messages belong to the window thread.

@@ -42,7 +42,8 @@ class TEntryPipeline {
   void Push();
   bool Empty() const { return count_ == 0; }
   // The oldest entry in flight, inflated: by this thread when the worker has
-  // not started on it, else when the worker is done with it.
+  // not started on it, else when the worker is done with it (this thread
+  // inflates later entries meanwhile).
   TEntrySlot& Oldest();
   // Frees the oldest slot.
   void Pop();
@@ -52,6 +53,7 @@ class TEntryPipeline {
 
   static void WorkerMain(void* self);
   void Work();
+  int OldestQueued() const;
   void StartWorker();
   void Inflate(TEntrySlot& slot, bool onWindowThread);
   void Lock();
