@@ -14,8 +14,10 @@ foreach(lang C CXX)
   set(CMAKE_${lang}_FLAGS_RELEASE "${VARNEL_SIZE_OPT} -DNDEBUG")
 endforeach()
 add_compile_options(-ffunction-sections -fdata-sections)
-# The stub runs on one thread: local statics need no lock, and without the
-# locks the thread library stays out of the image.
+# The stub's code runs on one thread (the worker of the unpacker,
+# package/EntryPipeline.h, only inflates: no local statics, no exceptions):
+# local statics need no lock, and without the locks the thread library stays
+# out of the image.
 add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>)
 # Nothing asks for a type at run time (no typeid, no dynamic_cast): without
 # run-time type information the vtables carry no type records and the

@@ -10,6 +10,7 @@
 //   bit 4: the destination exists before the run, with files in it (kPlanted)
 //
 // After each run:
+//  - no thread of the run is left (the worker that inflates ahead has ended);
 //  - the work folder holds only the package file(s) and the destination, and
 //    its parent only the work folder: nothing lands beside or above the
 //    destination;
@@ -64,6 +65,24 @@ std::vector<std::string> Names(const fs::path& dir) {
 [[noreturn]] void Fail(const char* what, const fs::path& path) {
   std::fprintf(stderr, "%s: %s\n", what, path.c_str());
   std::abort();
+}
+
+// Threads of this process (libFuzzer keeps a few of its own).
+size_t ThreadCount() {
+  size_t n = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/task")) ++n;
+  return n;
+}
+
+// A joined thread may stay listed for a moment after the join returns (the
+// kernel wakes the joiner before it removes the thread): the count is
+// polled, for up to 10 s.
+bool ThreadCountReturnsTo(size_t count) {
+  for (int i = 0; i < 10000; ++i) {
+    if (ThreadCount() <= count) return true;
+    usleep(1000);
+  }
+  return false;
 }
 
 // A marker no input can predict: fresh random bytes for every run.
@@ -268,11 +287,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int64_t steps = 0;
   request.progress = [&steps](int kind, int64_t) { steps += kind; };
   TSilentUnpackHost host;
+  const size_t threads = ThreadCount();
   try {
     UnpackPackage(request, host);
   } catch (const EZLibError&) {
     // A damaged compressed entry: the expected way out.
   }
+  // The worker that inflates ahead ends with the run, whatever ended it.
+  if (!ThreadCountReturnsTo(threads)) Fail("a thread outlived the run", work);
 
   // The destination is created before any entry is written; it may be missing
   // only when the volume never got that far.

@@ -45,7 +45,7 @@ if [ "${#pending[@]}" -gt 0 ]; then
   printf '%s\0' "${pending[@]}" | xargs -0 -n 2 -P "$jobs" sh -c '"$0" @"$1" -c "$2" -o "$3"' "$cxx" "$out/compile.rsp"
 fi
 echo "== linking" >&2
-"$cxx" "${common[@]}" -fsanitize=fuzzer "$repo/fuzz/UnpackFuzz.cpp" "${objects[@]}" -lz -lcrypto -o "$out/unpack_fuzz"
+"$cxx" "${common[@]}" -fsanitize=fuzzer "$repo/fuzz/UnpackFuzz.cpp" "${objects[@]}" -ldeflate -lz -lcrypto -o "$out/unpack_fuzz"
 
 rm -rf "$out/seeds"
 VARNEL_FUZZ_SEEDS="$out/seeds" "$out/unpack_fuzz" >&2

@@ -7,6 +7,8 @@ PACKAGES=(
   cmake g++ make
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   libz-mingw-w64-dev zlib1g-dev libssl-dev
+  # libdeflate: the native library, and dpkg-dev for apt-get source (the mingw builds).
+  libdeflate-dev dpkg-dev
   googletest libgtest-dev
   # wine32 (i386) beside wine64: the tests also run the i686 release stub.
   wine wine64 wine32:i386
@@ -31,10 +33,6 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ] && [ "$add_i386" = 0 ]; then
-  exit 0
-fi
-
 export DEBIAN_FRONTEND=noninteractive
 if [ "$add_i386" = 1 ]; then
   echo "setup: adding the i386 architecture (for wine32)" >&2
@@ -45,3 +43,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# libdeflate for the mingw toolchains, from Debian's source package (cached).
+"$(dirname "$0")/build-libdeflate.sh"

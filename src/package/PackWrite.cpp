@@ -1,6 +1,6 @@
 #include "package/PackWrite.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <limits>
 
@@ -52,12 +52,20 @@ std::string EntryText(const std::string& name, int32_t dosDateTime, const std::s
   return text;
 }
 
+// libdeflate writes standard zlib streams, faster than zlib at the same
+// size; the same text and level give the same bytes. Its
+// level for each of ours: from 5 on, libdeflate's own level writes a little
+// more than zlib's (about 2% on text at 6), the next one less.
+constexpr int kLibdeflateLevel[] = {0, 1, 2, 3, 4, 6, 7, 8, 9, 9};
+
 std::string Compress(const std::string& text, int level) {
-  uLongf size = compressBound(static_cast<uLong>(text.size()));
-  std::string out(size, '\0');
-  int rc = compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(text.data()),
-                     static_cast<uLong>(text.size()), level);
-  if (rc != Z_OK) return {};
+  if (level < 0 || level > 9) return {};
+  libdeflate_compressor* compressor = libdeflate_alloc_compressor(kLibdeflateLevel[level]);
+  if (compressor == nullptr) return {};
+  std::string out(libdeflate_zlib_compress_bound(compressor, text.size()), '\0');
+  const size_t size = libdeflate_zlib_compress(compressor, text.data(), text.size(), out.data(), out.size());
+  libdeflate_free_compressor(compressor);
+  if (size == 0) return {};
   out.resize(size);
   return out;
 }

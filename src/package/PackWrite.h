@@ -35,16 +35,17 @@ std::string DownloadBlock(const std::string& url, const std::string& setupFile, 
 
 // Entry text: header "|name|date|", NUL, data. `name` may carry "*args" for the engine.
 std::string EntryText(const std::string& name, int32_t dosDateTime, const std::string& data);
-// Length-prefixed block: compressed with zlib when level > 0, else stored raw
+// Length-prefixed block: a zlib stream when level > 0, else stored raw
 // (negative length, no check), as other writers of the format do.
 std::string EntryBlock(const std::string& entryText, int level);
 // Length-prefixed block holding one zlib stream with its Adler-32 check at
 // any level: level 0, and a text that the level does not shrink, give
 // stored deflate blocks (copied, not compressed, but checked). Empty when
-// zlib fails.
+// compression fails.
 std::string CheckedEntryBlock(const std::string& entryText, int level);
 std::string InfoBlockBytes(const std::string& text);
-// zlib stream of the given text (level 0..9; 0 writes stored blocks); empty when zlib fails.
+// zlib stream of the given text (level 0..9, zlib's scale; 0 writes stored
+// blocks), no larger than zlib's own at the level; empty when it fails.
 std::string Compress(const std::string& text, int level);
 
 // Disk space for files of these sizes on each cluster size of the space table.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <map>
 
+#include "package/EntryPipeline.h"
 #include "package/Inflate.h"
 #include "package/PackX.h"
 #include "package/ZLibOpen.h"
@@ -110,8 +111,9 @@ class TUnpackRun {
  private:
   bool UnpackVolume(const std::string& path);
   bool ExtractBlocks(TFile& file, int64_t offset, int64_t end);
-  bool ReadBlock(TFile& file, int64_t& offset, int64_t end, bool& compressed);
-  bool ExtractEntry(bool compressed);
+  bool ReadBlock(TFile& file, int64_t& offset, int64_t end, TEntrySlot& slot, int& failure);
+  bool ExtractOldest(TEntryPipeline& pipeline);
+  bool ExtractEntry(std::string_view text);
   void WriteEntry(const std::string& name, std::string_view data, int32_t date);
   void ReportFailedWrite(const std::string& target, size_t dataSize);
   void WriteAgentCopy(TFile& file);
@@ -130,8 +132,6 @@ class TUnpackRun {
   int64_t firstEntryOffset_ = 0;
   bool continue_ = true;
   int zlibError_ = 0;
-  std::string block_;     // one block as read, reused
-  std::string inflated_;  // one inflated entry, reused
   // Names written in this run (EntryNameKey) and whether their first entry
   // could be written; only such files take later entries of the same name.
   std::map<std::string, bool> written_;
@@ -190,39 +190,52 @@ bool TUnpackRun::UnpackVolume(const std::string& path) {
   return true;
 }
 
+// The blocks are read here, inflated ahead by the pipeline's worker and
+// written here in their order; a failure ends the run after the entries
+// before it are written, as if each block were handled in turn.
 bool TUnpackRun::ExtractBlocks(TFile& file, int64_t offset, int64_t end) {
   const int64_t infoBlocks = record_.InfoBlockCount();
+  TEntryPipeline pipeline([this] { host_.Pump(); });
   do {
     host_.Pump();
-    bool compressed = false;
-    if (!ReadBlock(file, offset, end, compressed)) {
+    if (pipeline.Free() == nullptr && !ExtractOldest(pipeline)) return false;
+    TEntrySlot& slot = *pipeline.Free();
+    int failure = 0;
+    if (!ReadBlock(file, offset, end, slot, failure)) {
+      while (!pipeline.Empty())
+        if (!ExtractOldest(pipeline)) return false;
+      zlibError_ = failure;
       if (zlibError_ == 0) Refuse("Damaged block at offset " + std::to_string(offset) + " of the volume");
       return false;
     }
     ++blockCounter_;
     if (blockCounter_ == infoBlocks) firstEntryOffset_ = offset;
-    if (blockCounter_ > infoBlocks && !ExtractEntry(compressed)) return false;
+    if (blockCounter_ > infoBlocks) pipeline.Push();
   } while (end - offset > kTrailerSize);
+  while (!pipeline.Empty())
+    if (!ExtractOldest(pipeline)) return false;
   return true;
 }
 
-// Reads the block at offset into block_ and moves offset past it. False when
-// the block does not lie whole inside the package or the read fails.
-bool TUnpackRun::ReadBlock(TFile& file, int64_t& offset, int64_t end, bool& compressed) {
+// Reads the block at offset into the slot and moves offset past it. False
+// when the block does not lie whole inside the package or the read fails;
+// `failure` is zlib's code when its room could not be allocated.
+bool TUnpackRun::ReadBlock(TFile& file, int64_t& offset, int64_t end, TEntrySlot& slot, int& failure) {
   uint8_t word[4];
   if (offset < 0 || end - offset < 4 || !file.ReadAt(offset, word, 4)) return false;
   const int32_t length = static_cast<int32_t>(GetU32(word));
   const int64_t n = length < 0 ? -static_cast<int64_t>(length) : length;
-  compressed = length > 0;
+  slot.compressed = length > 0;
   if (n > end - offset - 4) return false;
-  VX_TRY { block_.resize(static_cast<size_t>(n)); }
+  std::string& block = slot.block;
+  VX_TRY { block.resize(static_cast<size_t>(n)); }
   VX_CATCH(const std::exception&) {  // bad_alloc, length_error
-    zlibError_ = kInflateMemError;   // "insufficient memory"
+    failure = kInflateMemError;      // "insufficient memory"
     return false;
   }
   for (int64_t done = 0; done < n;) {
     const int64_t piece = std::min(n - done, kReadPiece);
-    if (file.Read(block_.data() + done, piece) != piece) return false;
+    if (file.Read(block.data() + done, piece) != piece) return false;
     done += piece;
     host_.Pump();
   }
@@ -230,14 +243,17 @@ bool TUnpackRun::ReadBlock(TFile& file, int64_t& offset, int64_t end, bool& comp
   return true;
 }
 
+// Writes the oldest entry in flight; false when the run is to end.
+bool TUnpackRun::ExtractOldest(TEntryPipeline& pipeline) {
+  const TEntrySlot& slot = pipeline.Oldest();
+  const bool extracted = slot.code == 0 && ExtractEntry(slot.Text());
+  if (slot.code != 0) zlibError_ = slot.code;
+  pipeline.Pop();
+  return extracted;
+}
+
 // False when the entry's name is hostile (the run ends).
-bool TUnpackRun::ExtractEntry(bool compressed) {
-  std::string_view text = block_;
-  if (compressed) {
-    zlibError_ = InflateBuffer(block_, inflated_, 0, [this](int64_t, int64_t) { host_.Pump(); });
-    if (zlibError_ != 0) return false;
-    text = inflated_;
-  }
+bool TUnpackRun::ExtractEntry(std::string_view text) {
   const size_t nul = text.find('\0');
   if (nul == std::string_view::npos || nul == 0) return true;  // no header: skipped
   if (nul > kMaxEntryHeader) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include <libdeflate.h>
+
 #include "package/Inflate.h"
 #include "util/Exceptions.h"
 
@@ -72,36 +74,95 @@ const char* EZLibError::MessageFor(int code) {
 
 namespace {
 
-int InflateInto(std::string_view input, std::string& out, size_t sizeHint, const TInflateProgress& progress) {
+// Our own inflater: the verdict on a stream that libdeflate refuses, in
+// zlib's terms (a damaged stream or one that ends early).
+int InflateForVerdict(std::string_view input, std::string& room, size_t& produced, const TInflateProgress& progress,
+                      size_t step) {
+  const int64_t total = static_cast<int64_t>(input.size());
+  if (room.empty() && !ResizeOutput(room, step)) return kInflateMemError;
+  TGrowingOutput output(progress, total, step);
+  return output.Run(input, room, produced);
+}
+
+// First room without a size hint: twice the input and a little more (stored
+// data grows by a few bytes; text that shrinks further takes one more round,
+// once for a reused buffer). A reused buffer that is larger keeps its size.
+size_t FirstRoom(std::string_view input, const std::string& room) {
+  constexpr size_t kSlack = 65536;
+  const size_t limit = room.max_size() - kSlack;
+  const size_t twice = input.size() > limit / 2 ? limit : input.size() * 2 + kSlack;
+  return std::max(twice, room.size());
+}
+
+// libdeflate inflates a whole stream into a buffer of a given size: when the
+// buffer is too small it starts over with a larger one (geometric growth, so
+// the work stays linear in the output).
+int InflateInto(std::string_view input, std::string& room, size_t& produced, size_t sizeHint,
+                const TInflateProgress& progress) {
   const int64_t total = static_cast<int64_t>(input.size());
   // Growth step: the input length rounded up to 256 bytes.
   const size_t step = std::max<size_t>((input.size() + 255) / 256 * 256, 256);
-  if (!ResizeOutput(out, sizeHint == 0 ? step : sizeHint)) return kInflateMemError;
+  produced = 0;
+  if (!ResizeOutput(room, sizeHint == 0 ? FirstRoom(input, room) : sizeHint)) return kInflateMemError;
   if (progress) progress(total, 0);
-  TGrowingOutput output(progress, total, step);
-  size_t produced = 0;
-  const int code = output.Run(input, out, produced);
-  if (code == 0) out.resize(produced);
+  libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+  if (inflater == nullptr) return kInflateMemError;
+  int code = 0;
+  for (;;) {
+    const libdeflate_result result = libdeflate_zlib_decompress_ex(inflater, input.data(), input.size(), room.data(),
+                                                                   room.size(), nullptr, &produced);
+    if (result == LIBDEFLATE_SUCCESS) break;
+    produced = 0;
+    if (result != LIBDEFLATE_INSUFFICIENT_SPACE) {
+      code = InflateForVerdict(input, room, produced, progress, step);
+      break;
+    }
+    if (progress) progress(total, static_cast<int64_t>(room.size()));
+    const size_t size = GrownSize(room, room.size(), step);
+    if (size == 0 || !ResizeOutput(room, size)) {
+      code = kInflateMemError;
+      break;
+    }
+  }
+  libdeflate_free_decompressor(inflater);
   return code;
 }
 
 }  // namespace
 
+int InflateIntoRoom(std::string_view input, std::string& room, size_t& produced, const TInflateProgress& progress) {
+  int code = 0;
+#if defined(__cpp_exceptions)
+  // What the progress callback throws passes on.
+  try {
+    code = InflateInto(input, room, produced, 0, progress);
+  } catch (...) {
+    produced = 0;
+    throw;
+  }
+#else
+  code = InflateInto(input, room, produced, 0, progress);
+#endif
+  if (code != 0) produced = 0;
+  return code;
+}
+
 int InflateBuffer(std::string_view input, std::string& out, size_t sizeHint, const TInflateProgress& progress) {
-  out.clear();
+  size_t produced = 0;
   int code = 0;
 #if defined(__cpp_exceptions)
   // What the progress callback throws passes on, with `out` left empty.
   try {
-    code = InflateInto(input, out, sizeHint, progress);
+    code = InflateInto(input, out, produced, sizeHint, progress);
   } catch (...) {
     out.clear();
     throw;
   }
 #else
-  code = InflateInto(input, out, sizeHint, progress);
+  code = InflateInto(input, out, produced, sizeHint, progress);
 #endif
-  if (code != 0) out.clear();
+  if (code != 0) produced = 0;
+  out.resize(produced);
   return code;
 }
 

@@ -1,5 +1,7 @@
 // Inflation of streams in the zlib format (header + Adler-32), with zlib's verdicts
-// and messages (package/Inflate.h does the work).
+// and messages. libdeflate does the work; a stream it refuses is judged by our
+// own inflater (package/Inflate.h), which tells a damaged stream from one that
+// ends early as zlib does.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +33,13 @@ using TInflateProgress = std::function<void(int64_t total, int64_t produced)>;
 // when the output cannot be allocated), with `out` empty.
 int InflateBuffer(std::string_view input, std::string& out, size_t sizeHint = 0,
                   const TInflateProgress& progress = nullptr);
+
+// InflateBuffer for a buffer that is used again and again: `room` only ever
+// grows (its bytes past `produced` are room for the next call), so a reused
+// buffer is not filled again before each stream. Returns 0 with the length of
+// the inflated content in `produced`, or the failure code with `produced` 0.
+int InflateIntoRoom(std::string_view input, std::string& room, size_t& produced,
+                    const TInflateProgress& progress = nullptr);
 
 #if defined(__cpp_exceptions)
 // InflateBuffer that throws EZLibError on any failure.

@@ -1,7 +1,9 @@
 // The few POSIX thread calls that the C++ run-time library of the posix
 // mingw-w64 toolchain makes (the exception memory pool, the unwinder's frame
 // registry, the per-thread exception state, the system clock), done for a
-// program that runs on one thread, as the stub does. With these the thread
+// program whose C++ run time serves one thread, as the stub's does: its
+// second thread, the unpacker's worker (a Win32 thread, util/Thread.h),
+// runs only the inflater, which makes none of these calls. With these the thread
 // library (winpthreads) stays out of the stub's image. Only the release stub
 // (the size build, where local statics take no locks) links this unit;
 // should the thread library be pulled in after all, its second definition
