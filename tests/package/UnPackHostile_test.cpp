@@ -65,13 +65,6 @@ bool AnyLineStartsWith(const std::vector<std::string>& lines, const std::string&
   return false;
 }
 
-TPackageWriter Writer() {
-  TPackageWriter w;
-  w.stubImage = testsupport::FakeStubImage(1024);
-  w.writeChecksum = false;  // damaged packages must get past the checksum
-  return w;
-}
-
 }  // namespace
 
 TEST(UnPackNames, HostileAndHarmlessNames) {
@@ -86,7 +79,7 @@ TEST_F(THostileFixture, HostileEntryEndsTheRunWithoutEngine) {
   for (const char* name : kHostileNames) {
     std::filesystem::remove_all(root);
     host = TRecordingHost();
-    TPackageWriter w = Writer();
+    TPackageWriter w = DamageableWriter();
     w.AddFile("Engine.exe*", 0, "engine");
     w.AddFile("good.txt", 0, "good");
     w.AddFile(name, 0, "evil");
@@ -102,7 +95,7 @@ TEST_F(THostileFixture, HostileEntryEndsTheRunWithoutEngine) {
 TEST_F(THostileFixture, HostileFirstEntryAndHostileEngine) {
   for (const char* name : {"..\\evil.exe*", "../evil.exe* /x", "C:evil.exe*"}) {
     std::filesystem::remove_all(root);
-    TPackageWriter w = Writer();
+    TPackageWriter w = DamageableWriter();
     w.AddFile(name, 0, "evil");
     w.AddFile("Engine.exe*", 0, "engine");
     const TUnpackResult r = Run(w.Build());
@@ -115,7 +108,7 @@ TEST_F(THostileFixture, HostileFirstEntryAndHostileEngine) {
 
 TEST_F(THostileFixture, AbsoluteNameOfAnExistingFolderIsRefused) {
   const std::string target = scratch.File("abs.txt");
-  TPackageWriter w = Writer();
+  TPackageWriter w = DamageableWriter();
   w.AddFile(target, 0, "evil");
   EXPECT_FALSE(Run(w.Build()).ok);
   EXPECT_FALSE(FileExists(target));
@@ -136,7 +129,7 @@ TEST_F(THostileFixture, ImpossibleBlockLengthsEndTheRunCleanly) {
   };
   for (const std::string& bad : blocks) {
     std::filesystem::remove_all(root);
-    TPackageWriter w = Writer();
+    TPackageWriter w = DamageableWriter();
     w.AddFile("Engine.exe*", 0, "engine");
     w.AddRawBlock(bad);
     const TUnpackResult r = Run(w.Build());
@@ -148,7 +141,7 @@ TEST_F(THostileFixture, ImpossibleBlockLengthsEndTheRunCleanly) {
 }
 
 TEST_F(THostileFixture, TruncatedVolumeEndsTheRunCleanly) {
-  TPackageWriter w = Writer();
+  TPackageWriter w = DamageableWriter();
   w.setEndPointer = false;  // the trailer is found at the physical end
   w.level = 0;              // stored: the cut lands inside b.txt
   w.AddFile("a.txt", 0, std::string(5000, 'a'));
@@ -162,7 +155,7 @@ TEST_F(THostileFixture, TruncatedVolumeEndsTheRunCleanly) {
 }
 
 TEST_F(THostileFixture, DataStartAndEndPointerOutsideTheFile) {
-  TPackageWriter w = Writer();
+  TPackageWriter w = DamageableWriter();
   w.AddFile("a.txt", 0, "a");
   std::string image = w.Build();
   std::string farStart = image;
@@ -176,7 +169,7 @@ TEST_F(THostileFixture, DataStartAndEndPointerOutsideTheFile) {
 }
 
 TEST_F(THostileFixture, BadAgentNameWritesNoCopy) {
-  TPackageWriter w = Writer();
+  TPackageWriter w = DamageableWriter();
   w.AddFile("a.txt", 0, "a");
   WriteBytes(setup, w.Build());
   const std::string withNul("CONOUT$\0.exe", 12);  // the system would stop reading at the NUL
@@ -197,7 +190,7 @@ TEST_F(THostileFixture, VolumeIsClosedWhenADamagedEntryRaises) {
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
     return n;
   };
-  TPackageWriter w = Writer();
+  TPackageWriter w = DamageableWriter();
   std::string block = PackWrite::EntryBlock(PackWrite::EntryText("a.txt", 0, std::string(3000, 'x')), 6);
   block[block.size() - 1] ^= 0x40;  // Adler-32
   w.AddRawBlock(block);
@@ -208,7 +201,7 @@ TEST_F(THostileFixture, VolumeIsClosedWhenADamagedEntryRaises) {
 #endif
 
 TEST_F(THostileFixture, OverlongEntryHeaderEndsTheRun) {
-  TPackageWriter w = Writer();
+  TPackageWriter w = DamageableWriter();
   w.AddFile("Engine.exe*", 0, "engine");
   w.AddRawBlock(PackWrite::EntryBlock(std::string(kMaxEntryHeader + 1, 'h') + '\0' + "data", 6));
   w.AddFile("after.txt", 0, "after");
@@ -224,7 +217,7 @@ TEST_F(THostileFixture, OverlongEntryHeaderEndsTheRun) {
 // A setup file with no package trailer behind it is damaged, whatever its size
 // (above 51200 bytes no checksum is computed that would catch it).
 TEST_F(THostileFixture, FirstVolumeWithoutTrailerIsDamaged) {
-  TPackageWriter w = Writer();
+  TPackageWriter w = DamageableWriter();
   w.level = 0;
   w.AddFile("Engine.exe*", 0, std::string(120000, 'e'));
   const std::string image = w.Build();
@@ -252,10 +245,10 @@ TEST_F(THostileFixture, FirstVolumeWithoutTrailerIsDamaged) {
 
 // The guarded run turns every failure of the unpacker into a damaged package.
 TEST_F(THostileFixture, GuardedRunReportsDamageAndAllocationFailures) {
-  TPackageWriter good = Writer();
+  TPackageWriter good = DamageableWriter();
   good.AddFile("Engine.exe*", 0, "engine");
   good.AddFile("a.txt", 0, std::string(200000, 'a'));
-  TPackageWriter damaged = Writer();
+  TPackageWriter damaged = DamageableWriter();
   std::string block = PackWrite::EntryBlock(PackWrite::EntryText("a.txt", 0, std::string(3000, 'x')), 6);
   block[block.size() - 1] ^= 0x40;  // Adler-32
   damaged.AddRawBlock(block);

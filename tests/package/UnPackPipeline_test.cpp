@@ -54,13 +54,6 @@ std::string Noise(size_t size, uint32_t seed) {
   return s;
 }
 
-TPackageWriter Writer() {
-  TPackageWriter w;
-  w.stubImage = testsupport::FakeStubImage(1024);
-  w.writeChecksum = false;  // damaged packages must get past the checksum
-  return w;
-}
-
 struct TPipelineFixture : ::testing::Test {
   TScratchDir scratch;
   std::string setup = scratch.File("setup.exe");
@@ -80,7 +73,7 @@ struct TPipelineFixture : ::testing::Test {
 // empty to large, and files in several pieces whose appends must keep their
 // order.
 TEST_F(TPipelineFixture, EntriesComeOutInThePackagesOrder) {
-  TPackageWriter w = Writer();
+  TPackageWriter w = DamageableWriter();
   std::vector<std::string> names;
   std::vector<std::string> expected;
   for (int i = 0; i < 6 * TEntryPipeline::kSlots; ++i) {
@@ -129,7 +122,7 @@ TEST_F(TPipelineFixture, AFailureEndsTheRunAfterTheEntriesBeforeIt) {
   };
   for (const auto& c : cases) {
     std::filesystem::remove_all(dest);
-    TPackageWriter w = Writer();
+    TPackageWriter w = DamageableWriter();
     std::vector<std::string> before;
     for (int i = 0; i < TEntryPipeline::kSlots + 2; ++i) {
       before.push_back("before" + std::to_string(i) + ".txt");
@@ -157,7 +150,7 @@ TEST_F(TPipelineFixture, AFailureEndsTheRunAfterTheEntriesBeforeIt) {
 // A block whose length runs past the package, behind entries still in
 // flight: those entries are written before the run ends.
 TEST_F(TPipelineFixture, ADamagedBlockEndsTheRunAfterTheEntriesInFlight) {
-  TPackageWriter w = Writer();
+  TPackageWriter w = DamageableWriter();
   for (int i = 0; i < TEntryPipeline::kSlots; ++i)
     w.AddFile("f" + std::to_string(i) + ".txt", 0, Noise(100000, static_cast<uint32_t>(i)));
   std::string block(4, '\0');

@@ -9,12 +9,22 @@
 #include <utility>
 #include <vector>
 
+#include "TestSupport.h"
 #include "package/PackWrite.h"
 #include "package/UnPack.h"
 
 // One compressed file entry (level 6, no date).
 inline std::string Entry(const std::string& name, const std::string& data) {
   return PackWrite::EntryBlock(PackWrite::EntryText(name, 0, data), 6);
+}
+
+// A writer for packages that a test damages: no volume checksum, so the
+// damage reaches the unpacker.
+inline TPackageWriter DamageableWriter() {
+  TPackageWriter w;
+  w.stubImage = testsupport::FakeStubImage(1024);
+  w.writeChecksum = false;
+  return w;
 }
 
 struct TPrompt {
