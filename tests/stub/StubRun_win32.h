@@ -112,8 +112,18 @@ class TProc {
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     std::string line = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    // A program file that was written a moment ago can still be held by the
+    // writer's last handle under wine: such a start is tried again.
+    bool started = false;
+    WaitUntil([&] {
+      started = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+      lastError_ = started ? 0 : ::GetLastError();
+      return started || (lastError_ != ERROR_SHARING_VIOLATION && lastError_ != ERROR_ACCESS_DENIED);
+    }, 5000);
+    if (!started) {
+      std::fprintf(stderr, "CreateProcess failed (error %lu): %s\n", static_cast<unsigned long>(lastError_), line.c_str());
       return false;
+    }
     process_.Reset(info.hProcess);
     ::CloseHandle(info.hThread);
     id_ = info.dwProcessId;
@@ -150,6 +160,7 @@ class TProc {
  private:
   THandle process_;
   DWORD id_ = 0;
+  DWORD lastError_ = 0;
 };
 
 // Ends every process of this name (copies that the stub started itself).
