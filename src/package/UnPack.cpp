@@ -113,6 +113,7 @@ class TUnpackRun {
   bool ExtractBlocks(TFile& file, int64_t offset, int64_t end);
   bool ReadBlock(TFile& file, int64_t& offset, int64_t end, TEntrySlot& slot, int& failure);
   bool ExtractOldest(TEntryPipeline& pipeline);
+  bool ExtractInFlight(TEntryPipeline& pipeline);
   bool ExtractEntry(std::string_view text);
   void WriteEntry(const std::string& name, std::string_view data, int32_t date);
   void ReportFailedWrite(const std::string& target, size_t dataSize);
@@ -202,8 +203,7 @@ bool TUnpackRun::ExtractBlocks(TFile& file, int64_t offset, int64_t end) {
     TEntrySlot& slot = *pipeline.Free();
     int failure = 0;
     if (!ReadBlock(file, offset, end, slot, failure)) {
-      while (!pipeline.Empty())
-        if (!ExtractOldest(pipeline)) return false;
+      if (!ExtractInFlight(pipeline)) return false;
       zlibError_ = failure;
       if (zlibError_ == 0) Refuse("Damaged block at offset " + std::to_string(offset) + " of the volume");
       return false;
@@ -212,9 +212,7 @@ bool TUnpackRun::ExtractBlocks(TFile& file, int64_t offset, int64_t end) {
     if (blockCounter_ == infoBlocks) firstEntryOffset_ = offset;
     if (blockCounter_ > infoBlocks) pipeline.Push();
   } while (end - offset > kTrailerSize);
-  while (!pipeline.Empty())
-    if (!ExtractOldest(pipeline)) return false;
-  return true;
+  return ExtractInFlight(pipeline);
 }
 
 // Reads the block at offset into the slot and moves offset past it. False
@@ -250,6 +248,13 @@ bool TUnpackRun::ExtractOldest(TEntryPipeline& pipeline) {
   if (slot.code != 0) zlibError_ = slot.code;
   pipeline.Pop();
   return extracted;
+}
+
+// Writes every entry still in flight, oldest first; false when the run is to end.
+bool TUnpackRun::ExtractInFlight(TEntryPipeline& pipeline) {
+  while (!pipeline.Empty())
+    if (!ExtractOldest(pipeline)) return false;
+  return true;
 }
 
 // False when the entry's name is hostile (the run ends).

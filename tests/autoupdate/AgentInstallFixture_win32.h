@@ -109,8 +109,12 @@ class AgentInstallTest : public ::testing::Test {
                     "RunningProcess=<InstallDir>\\Product.exe\r\n";
     ASSERT_TRUE(testweb::Put(base + "/" + kInfoName, publishedInfo));
     WriteAgent(url);
-    WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n"
-                                          "[Directories]\r\nTargetDir=" + folder + "\r\n" + originalMore);
+    WriteOriginal("[Directories]\r\nTargetDir=" + folder + "\r\n" + originalMore);
+  }
+  // The .original file of version 100 (stamp 7, a probe at every start), then more.
+  void WriteOriginal(const std::string& more = "") const {
+    WriteBytes(folder + "\\Prod.original",
+               "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n" + more);
   }
   // Starts the product (with more arguments) and waits for its window;
   // the id of its process, 0 when it did not come up.

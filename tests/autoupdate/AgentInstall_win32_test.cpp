@@ -210,8 +210,7 @@ TEST_F(AgentInstallTest, InformOnlyShowsTheTextAndWritesTheVersion) {
                            "DownloadURL_INFORM=https://localhost/news\r\n"
                            "[NewSetup]\r\nDownloadURL_UPDATE=" + url + "\r\nVersionNew=101\r\nStamp=8\r\n"));
   WriteAgent(url);
-  WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n"
-                                        "[AutoUpdate]\r\ns34=News of Prod\r\n");
+  WriteOriginal("[AutoUpdate]\r\ns34=News of Prod\r\n");
   TProc agent;
   ASSERT_TRUE(StartAgent(agent));
   HWND dialog = nullptr;

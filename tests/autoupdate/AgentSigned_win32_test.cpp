@@ -138,7 +138,7 @@ TEST_F(AgentSignedTest, AOneGigabyteUpdateIsVerifiedInLittleMemory) {
   WriteBytes(server + "\\" + kInfoName, info);
   WriteBytes(server + "\\" + kInfoName + ".sig", signer.Sign(info));
   WriteAgent(server);
-  WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n");
+  WriteOriginal();
 
   TProc agent;
   ASSERT_TRUE(StartAgent(agent));
@@ -168,7 +168,7 @@ TEST_F(AgentSignedTest, AnUnsignedInformFileIsNotShown) {
   ASSERT_TRUE(testweb::Put(base + "/" + kInfoName, info));
   ASSERT_TRUE(testweb::Put(base + "/" + kInfoName + ".sig", signer.Sign(info)));
   WriteAgent(url);
-  WriteBytes(folder + "\\Prod.original", "[OriginalSetup]\r\nVersionOriginal=100\r\nStamp=7\r\nProbeSecondsInterval=0\r\n");
+  WriteOriginal();
   TProc agent;
   ASSERT_TRUE(StartAgent(agent));
   const std::string text = agentboxes::AnswerBox("OK");
