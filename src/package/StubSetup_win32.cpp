@@ -55,26 +55,64 @@ void Report(const std::string& text) {
   Trace(text);
 }
 
-// Message boxes, waits and the CD drive for the unpacker; remembers whether
-// the user refused a disk prompt.
+// Message boxes, waits, pumps, progress and the CD drive for the unpacker;
+// remembers whether the user refused a disk prompt.
 class TStubUnpackHost : public IUnpackHost {
  public:
-  void ShowError(const std::string& text) override { MsgError(0, text); }
+  void ShowError(const std::string& text) override {
+    ShowSteps();
+    MsgError(0, text);
+  }
   bool AskOkCancel(const std::string& text, const std::string& caption, const std::string& buttons,
                    int charset) override {
+    ShowSteps();
     const bool ok = MsgOkCancel(0, text, caption, buttons, charset);
     if (!ok) cancelled_ = true;
     return ok;
   }
-  void Pump() override { YieldX(0); }
-  void Wait(int ms) override { WaitPumping(0, ms); }
+  // The unpacker asks for a pump after every piece it reads; a look at the
+  // message queue costs a call into the system each time, so the queue is
+  // looked at once per interval, often enough for a window that answers.
+  void Pump() override {
+    const int64_t now = MsCounter();
+    if (pumped_ && now - lastPump_ < kPumpIntervalMs) return;
+    pumped_ = true;
+    lastPump_ = now;
+    ShowSteps();
+    YieldX(0);
+  }
+  void Wait(int ms) override {
+    ShowSteps();
+    WaitPumping(0, ms);
+  }
   bool EjectCD(const std::string& path) override { return Files::EjectCD(path); }
   void AllowAutoPlayCancel() override { SetAutoPlayCancel(true); }
 
   bool Cancelled() const { return cancelled_; }
 
+  // The unpacker's progress. Its steps come once a file and each would
+  // redraw both bars: they are gathered and shown when the window is next
+  // pumped, before a box and at the end.
+  void Progress(int kind, int64_t count) {
+    if (kind == 1) {
+      ++pendingSteps_;
+      return;
+    }
+    ShowSteps();
+    StubWin::UnpackProgress(kind, count);
+  }
+  void ShowSteps() {
+    if (pendingSteps_ == 0) return;
+    StubWin::ProgressSteps(pendingSteps_);
+    pendingSteps_ = 0;
+  }
+
  private:
+  static constexpr int64_t kPumpIntervalMs = 15;
   bool cancelled_ = false;
+  bool pumped_ = false;
+  int64_t lastPump_ = 0;
+  int pendingSteps_ = 0;
 };
 
 // Tries per drive for a probe folder, and for the alternative temp folder.
@@ -293,7 +331,8 @@ TExtractionOutcome ExtractionRun(const TExtractionInput& in) {
     request.setupFile = in.packageFile;
     request.destination = workDir;
     request.agentName = in.agentName;
-    request.progress = [](int kind, int64_t count) { StubWin::UnpackProgress(kind, count); };
+    TStubUnpackHost host;
+    request.progress = [&host](int kind, int64_t count) { host.Progress(kind, count); };
     request.diskPrompt = info.LangText("s8", request.diskPrompt);
     request.caption = info.LangText("Attention", "Attention");
     request.buttons = buttons;
@@ -302,11 +341,11 @@ TExtractionOutcome ExtractionRun(const TExtractionInput& in) {
     if (in.foreground && StubWin::MainWindow()) ::ShowWindow(StubWin::MainWindow(), SW_SHOW);
     WaitPumping(0, 1000);
 
-    TStubUnpackHost host;
     const int64_t failedBefore = UnpackFailedWrites();
     // A damaged entry or a failed allocation: reported like a bad checksum.
     std::string failure;
     const TUnpackResult result = UnpackPackageGuarded(request, host, &failure);
+    host.ShowSteps();
     if (!failure.empty()) DebugLine(IntToText(Stub::ProcessId()) + " " + failure);
     const bool writesFailed = UnpackFailedWrites() != failedBefore || !DirExists(workDir);
     WaitPumping(0, 1000);

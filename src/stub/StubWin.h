@@ -39,6 +39,9 @@ void DestroyMainWindow();
 void ProgressStart(int64_t maximum, int step, int position);
 // Step: the progress bar advances by its step, the activity bar by one (wrapping after 5).
 void ProgressStep();
+// Steps at once: both bars end where that many single steps leave them, and
+// each is drawn once instead of once a step.
+void ProgressSteps(int count);
 // Unpacker form: kind 0 = start with range 0..count, step 1, position 0; kind 1 = step.
 void UnpackProgress(int kind, int64_t count);
 // Sink of the progress-bar object: kind 0 = start (position and finish

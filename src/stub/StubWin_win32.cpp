@@ -32,6 +32,7 @@ struct TWindowState {
   bool loopExit = false;
   bool loopEnded = false;  // the window goes after its loop: no second teardown
   int activityCounter = 0;
+  int barStep = 1;  // the step last given to the bar
 };
 
 TWindowState& W() {
@@ -262,6 +263,7 @@ void ProgressStart(int64_t maximum, int step, int position) {
     ::SendMessageA(w.bar, PBM_SETRANGE, 0, MAKELPARAM(0, BarRangeMax(maximum)));
     ::SendMessageA(w.bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
     ::SendMessageA(w.bar, PBM_SETSTEP, static_cast<WPARAM>(step), 0);
+    w.barStep = step;
   }
   if (w.activity) {
     ::SendMessageA(w.activity, PBM_SETRANGE, 0, MAKELPARAM(0, kActivitySteps));
@@ -274,6 +276,25 @@ void ProgressStep() {
   TWindowState& w = W();
   if (w.bar) ::SendMessageA(w.bar, PBM_STEPIT, 0, 0);
   w.activityCounter = NextActivity(w.activityCounter);
+  if (w.activity) ::SendMessageA(w.activity, PBM_SETPOS, static_cast<WPARAM>(w.activityCounter), 0);
+}
+
+void ProgressSteps(int count) {
+  if (count <= 0) return;
+  TWindowState& w = W();
+  if (w.bar) {
+    const int64_t position = ::SendMessageA(w.bar, PBM_GETPOS, 0, 0);
+    const int64_t high = ::SendMessageA(w.bar, PBM_GETRANGE, FALSE, 0);
+    const int64_t target = position + int64_t{count} * w.barStep;
+    // Inside the range one move does it; a step past the end starts the bar
+    // over, which the bar's own steps do best.
+    if (w.barStep >= 0 && target <= high) {
+      ::SendMessageA(w.bar, PBM_SETPOS, static_cast<WPARAM>(target), 0);
+    } else {
+      for (int i = 0; i < count; ++i) ::SendMessageA(w.bar, PBM_STEPIT, 0, 0);
+    }
+  }
+  for (int i = 0; i < count; ++i) w.activityCounter = NextActivity(w.activityCounter);
   if (w.activity) ::SendMessageA(w.activity, PBM_SETPOS, static_cast<WPARAM>(w.activityCounter), 0);
 }
 

@@ -60,6 +60,24 @@ TEST(StubWinProgress, TheCallbackTheSinkAndTheTextLineDriveTheWindowControls) {
       EXPECT_EQ(Read(activity).pos, (before + i) % 6);
     }
 
+    // Steps at once end where single steps do: inside the range, and past
+    // its end, where the bar starts over.
+    for (const int start : {0, 2}) {
+      StubWin::ProgressStart(4, 1, start);
+      for (int i = 0; i < 3; ++i) StubWin::ProgressStep();
+      const int single = Read(bar).pos;
+      StubWin::ProgressStart(4, 1, start);
+      const int activityBefore = StubWin::ActivityCounter();
+      StubWin::ProgressSteps(3);
+      EXPECT_EQ(Read(bar).pos, single) << "from " << start;
+      EXPECT_EQ(Read(activity).pos, (activityBefore + 3) % 6) << "from " << start;
+    }
+    StubWin::ProgressStart(100, 5, 10);
+    StubWin::ProgressSteps(4);
+    EXPECT_EQ(Read(bar).pos, 30);
+    StubWin::ProgressSteps(0);
+    EXPECT_EQ(Read(bar).pos, 30);
+
     // The range travels as 16 bits; position and step as given.
     StubWin::ProgressStart(70000, 5, 10);
     EXPECT_EQ(Read(bar).high, 70000 - 65536);
