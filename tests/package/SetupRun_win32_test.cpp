@@ -1,8 +1,8 @@
 // The setup run end to end (wine64): the built stub with a package around it
 // and the test engine as its engine entry. Extraction, the engine's command
-// line and exit code, the damaged package, the refused temp-space question,
-// runs that start no engine, the wait for the engine's dialog, the
-// completion atom and the shortcut removal.
+// line and exit code, the progress bar at the engine's start, the damaged
+// package, the refused temp-space question, runs that start no engine, the
+// wait for the engine's dialog, the completion atom and the shortcut removal.
 #include "SetupRun_win32.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +13,8 @@
 
 #include "package/StubSetup.h"
 #include "stub/ExitCodes.h"
+
+#include <commctrl.h>
 
 using namespace stubtest;
 using namespace setuprun;
@@ -122,6 +124,41 @@ TEST_F(SetupRunTest, PackagesThatStartNoEngineEndWithTheirOwnCode) {
       EXPECT_EQ(text.find("WinExec"), std::string::npos) << text;
     }
   }
+}
+
+// The top-level window of process pid that holds a progress bar, shown or not.
+HWND BarOfProcess(DWORD pid) {
+  struct TSearch {
+    DWORD pid;
+    HWND bar = nullptr;
+  } search{pid};
+  ::EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<TSearch*>(param);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner != s->pid) return TRUE;
+        s->bar = ::FindWindowExA(window, nullptr, "msctls_progress32", nullptr);
+        return s->bar == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.bar;
+}
+
+TEST_F(SetupRunTest, TheBarStandsAtTheLastFileWhenTheEngineStarts) {
+  // Many small files extract faster than the window is pumped: the steps
+  // gathered meanwhile must all reach the bar.
+  SetEngineEnv({{"VARNEL_ENGINE_SLEEP", "3000"}});
+  TPackageWriter w = Writer();
+  constexpr int kExtraFiles = 40;
+  for (int i = 0; i < kExtraFiles; ++i) w.AddFile("file" + std::to_string(i) + ".txt", 0, "text " + std::to_string(i));
+  Write(w);
+  ASSERT_TRUE(stub.Start(exe, "/hide"));
+  ASSERT_TRUE(WaitForFileText(log, "StartTime=", kRunMs)) << "the engine did not start";
+  HWND bar = BarOfProcess(stub.Id());
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), kExtraFiles + 3);
+  EXPECT_EQ(stub.Wait(kRunMs), 0u);
 }
 
 TEST_F(SetupRunTest, EngineDialogKeepsTheStubWaiting) {
