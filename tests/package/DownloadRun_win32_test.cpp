@@ -47,23 +47,7 @@ HWND TextControlOf(HWND box) {
 
 // The visible top-level window of process pid other than a message box.
 HWND ShownMainWindowOf(DWORD pid) {
-  struct TSearch {
-    DWORD pid;
-    HWND found = nullptr;
-  } search{pid};
-  ::EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<TSearch*>(param);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        char name[64] = {0};
-        ::GetClassNameA(window, name, sizeof(name));
-        if (owner != s->pid || !::IsWindowVisible(window) || std::string(name) == kBoxClass) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindTopOf(pid, [](HWND window) { return ::IsWindowVisible(window) && ClassOf(window) != kBoxClass; });
 }
 
 struct TDownloadStub {

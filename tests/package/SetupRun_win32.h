@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,27 +57,37 @@ inline std::string TokenOf(const std::string& commandLine) {
 
 inline const char* const kBoxClass = "VxMsgBox";
 
-// The message box of process pid (a visible one unless told otherwise).
-inline HWND FindBoxOf(DWORD pid, bool visibleOnly = true) {
+// The first top-level window of process pid that `match` takes, or null.
+inline HWND FindTopOf(DWORD pid, const std::function<bool(HWND)>& match) {
   struct TSearch {
     DWORD pid;
-    bool visibleOnly;
+    const std::function<bool(HWND)>& match;
     HWND found = nullptr;
-  } search{pid, visibleOnly};
+  } search{pid, match};
   ::EnumWindows(
       [](HWND window, LPARAM param) -> BOOL {
         auto* s = reinterpret_cast<TSearch*>(param);
-        char name[64] = {0};
-        ::GetClassNameA(window, name, sizeof(name));
         DWORD owner = 0;
         ::GetWindowThreadProcessId(window, &owner);
-        if (owner != s->pid || std::string(name) != kBoxClass) return TRUE;
-        if (s->visibleOnly && !::IsWindowVisible(window)) return TRUE;
+        if (owner != s->pid || !s->match(window)) return TRUE;
         s->found = window;
         return FALSE;
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+inline std::string ClassOf(HWND window) {
+  char name[64] = {0};
+  ::GetClassNameA(window, name, sizeof(name));
+  return name;
+}
+
+// The message box of process pid (a visible one unless told otherwise).
+inline HWND FindBoxOf(DWORD pid, bool visibleOnly = true) {
+  return FindTopOf(pid, [&](HWND window) {
+    return ClassOf(window) == kBoxClass && (!visibleOnly || ::IsWindowVisible(window));
+  });
 }
 
 struct TEnv {

@@ -126,23 +126,12 @@ TEST_F(SetupRunTest, PackagesThatStartNoEngineEndWithTheirOwnCode) {
   }
 }
 
-// The top-level window of process pid that holds a progress bar, shown or not.
+// The progress bar of process pid's main window, shown or not.
 HWND BarOfProcess(DWORD pid) {
-  struct TSearch {
-    DWORD pid;
-    HWND bar = nullptr;
-  } search{pid};
-  ::EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<TSearch*>(param);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner != s->pid) return TRUE;
-        s->bar = ::FindWindowExA(window, nullptr, "msctls_progress32", nullptr);
-        return s->bar == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.bar;
+  const HWND main = FindTopOf(pid, [](HWND window) {
+    return ::FindWindowExA(window, nullptr, "msctls_progress32", nullptr) != nullptr;
+  });
+  return main ? ::FindWindowExA(main, nullptr, "msctls_progress32", nullptr) : nullptr;
 }
 
 TEST_F(SetupRunTest, TheBarStandsAtTheLastFileWhenTheEngineStarts) {
