@@ -16,7 +16,7 @@ std::optional<std::string> FetchSignature(const std::string& source, bool http, 
   const std::string sigSource = Signature::SignatureName(source);
   if (!http) {
     std::optional<std::string> text = Signature::ReadSignatureFile(sigSource);
-    if (!text) error = "the signature file is missing";
+    if (!text) error = Signature::kMissingSignature;
     return text;
   }
   TInetDownload download = HTTP_DownloadFile_Incremental(0, sigSource, std::string(), nullptr);

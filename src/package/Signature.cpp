@@ -145,7 +145,7 @@ std::string VerifyText(std::string_view sigText, std::string_view keyText, const
 
 std::string VerifyFile(const std::string& path, const std::string& sigPath, std::string_view keyText) {
   const std::optional<std::string> sigText = ReadSignatureFile(sigPath);
-  if (!sigText) return "the signature file is missing";
+  if (!sigText) return kMissingSignature;
   return VerifyText(*sigText, keyText, [&] { return DigestFile(path); });
 }
 

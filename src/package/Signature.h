@@ -57,6 +57,8 @@ inline bool Required(std::string_view keyText) { return !keyText.empty(); }
 // The message of a refused file, in the manner of the token check's: it
 // names the signature, the reason and where the file came from.
 inline constexpr char kBadSignature[] = "Bad Signature!";
+// The reason when no signature file is there to read.
+inline constexpr char kMissingSignature[] = "the signature file is missing";
 std::string RefusalText(const std::string& source, const std::string& reason);
 
 // Checks FILE against the signature file sigPath and the public key text.

@@ -75,8 +75,7 @@ class TStubUnpackHost : public IUnpackHost {
   // looked at once per interval, often enough for a window that answers.
   void Pump() override {
     const int64_t now = MsCounter();
-    if (pumped_ && now - lastPump_ < kPumpIntervalMs) return;
-    pumped_ = true;
+    if (now - lastPump_ < kPumpIntervalMs) return;
     lastPump_ = now;
     ShowSteps();
     YieldX(0);
@@ -110,8 +109,7 @@ class TStubUnpackHost : public IUnpackHost {
  private:
   static constexpr int64_t kPumpIntervalMs = 15;
   bool cancelled_ = false;
-  bool pumped_ = false;
-  int64_t lastPump_ = 0;
+  int64_t lastPump_ = -kPumpIntervalMs;  // the first pump always looks
   int pendingSteps_ = 0;
 };
 
@@ -345,6 +343,7 @@ TExtractionOutcome ExtractionRun(const TExtractionInput& in) {
     // A damaged entry or a failed allocation: reported like a bad checksum.
     std::string failure;
     const TUnpackResult result = UnpackPackageGuarded(request, host, &failure);
+    // A run that ends on a damaged entry skips the unpacker's closing wait.
     host.ShowSteps();
     if (!failure.empty()) DebugLine(IntToText(Stub::ProcessId()) + " " + failure);
     const bool writesFailed = UnpackFailedWrites() != failedBefore || !DirExists(workDir);

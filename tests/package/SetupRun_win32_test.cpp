@@ -128,10 +128,11 @@ TEST_F(SetupRunTest, PackagesThatStartNoEngineEndWithTheirOwnCode) {
 
 // The progress bar of process pid's main window, shown or not.
 HWND BarOfProcess(DWORD pid) {
-  const HWND main = FindTopOf(pid, [](HWND window) {
-    return ::FindWindowExA(window, nullptr, "msctls_progress32", nullptr) != nullptr;
+  HWND bar = nullptr;
+  FindTopOf(pid, [&](HWND window) {
+    return (bar = ::FindWindowExA(window, nullptr, "msctls_progress32", nullptr)) != nullptr;
   });
-  return main ? ::FindWindowExA(main, nullptr, "msctls_progress32", nullptr) : nullptr;
+  return bar;
 }
 
 TEST_F(SetupRunTest, TheBarStandsAtTheLastFileWhenTheEngineStarts) {

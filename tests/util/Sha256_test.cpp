@@ -19,12 +19,12 @@ template <typename TCheck> void WithEachImplementation(TCheck check) {
   Sha256::AllowProcessorExtensions(true);
 }
 
-} // namespace
+}  // namespace
 
 TEST(Sha256, KnownDigests) {
   struct {
     std::string data;
-    const char *hex;
+    const char* hex;
   } cases[] = {
       {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
       {"abc",
