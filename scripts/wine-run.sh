@@ -13,6 +13,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # Unmanaged windows: without a window manager wine otherwise pauses ~2 s
   # each time a visible top-level window is destroyed.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  # A program that crashes gets its backtrace on stderr and ends; the crash
+  # dialog would wait for a click that no test gives.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wineserver -w
 fi
 exec wine "$@"
