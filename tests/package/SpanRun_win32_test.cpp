@@ -77,13 +77,9 @@ std::vector<std::string> ExpectedFileLines(const std::vector<TVolume>& volumes) 
 
 // The running process of this name, opened to read its exit code; invalid if none.
 THandle OpenRunning(const std::string& exeName) {
-  THandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return THandle();
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL ok = ::Process32First(snapshot.Get(), &entry); ok; ok = ::Process32Next(snapshot.Get(), &entry))
-    if (SameText(entry.szExeFile, exeName))
-      return THandle(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+  for (const testsupport::TProcessRow& row : testsupport::RunningProcesses())
+    if (SameText(row.exeName, exeName))
+      return THandle(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, row.id));
   return THandle();
 }
 

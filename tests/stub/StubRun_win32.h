@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "TestProcesses_win32.h"
 #include "TestSupport.h"
 #include "package/PackWrite.h"
 #include "package/PackX.h"
@@ -20,7 +22,6 @@
 #include "util/Win.h"
 
 #include <psapi.h>
-#include <tlhelp32.h>
 
 namespace stubtest {
 
@@ -166,13 +167,9 @@ class TProc {
 // Ends every process of this name (copies that the stub started itself).
 inline int KillAllNamed(const std::string& exeName) {
   int killed = 0;
-  THandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return 0;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL ok = ::Process32First(snapshot.Get(), &entry); ok; ok = ::Process32Next(snapshot.Get(), &entry)) {
-    if (!SameText(entry.szExeFile, exeName)) continue;
-    THandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+  for (const testsupport::TProcessRow& row : testsupport::RunningProcesses()) {
+    if (!SameText(row.exeName, exeName)) continue;
+    THandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, row.id));
     if (!process) continue;
     ::TerminateProcess(process.Get(), 99);
     ::WaitForSingleObject(process.Get(), 10000);
@@ -182,13 +179,9 @@ inline int KillAllNamed(const std::string& exeName) {
 }
 
 inline bool AnyRunningNamed(const std::string& exeName) {
-  THandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return false;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL ok = ::Process32First(snapshot.Get(), &entry); ok; ok = ::Process32Next(snapshot.Get(), &entry))
-    if (SameText(entry.szExeFile, exeName)) return true;
-  return false;
+  const std::vector<testsupport::TProcessRow> rows = testsupport::RunningProcesses();
+  return std::any_of(rows.begin(), rows.end(),
+                     [&](const testsupport::TProcessRow& row) { return SameText(row.exeName, exeName); });
 }
 
 // At the end of a test executable: self-deleting batches that the stubs of

@@ -13,12 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "TestProcesses_win32.h"
 #include "util/Win.h"
 
 #include <dbghelp.h>
-#include <tlhelp32.h>
 
 namespace {
+
+using testsupport::TProcessRow;
 
 constexpr DWORD kDefaultHangSeconds = 300;
 
@@ -28,17 +30,27 @@ DWORD HangSeconds() {
   return seconds > 0 ? static_cast<DWORD>(seconds) : kDefaultHangSeconds;
 }
 
+// Why a stack came out empty: the step that failed and its error code.
+struct TStackFailure {
+  const char* step = "the stack walk found no frame";
+  DWORD error = 0;
+};
+
 // The return addresses of the main thread's stack, taken while it stands
-// still. Symbols are loaded first: the thread may be stopped holding a lock
-// that loading them would need.
-std::vector<DWORD64> MainThreadStack(HANDLE thread) {
+// still. Nothing is allocated meanwhile: the thread may hold the heap's lock.
+std::vector<DWORD64> MainThreadStack(HANDLE thread, TStackFailure& failure) {
   std::vector<DWORD64> pcs;
   pcs.reserve(64);
   const HANDLE process = ::GetCurrentProcess();
-  if (::SuspendThread(thread) == static_cast<DWORD>(-1)) return pcs;
+  if (::SuspendThread(thread) == static_cast<DWORD>(-1)) {
+    failure = {"the main thread could not be stopped", ::GetLastError()};
+    return pcs;
+  }
   CONTEXT context{};
   context.ContextFlags = CONTEXT_FULL;
-  if (::GetThreadContext(thread, &context)) {
+  if (!::GetThreadContext(thread, &context)) {
+    failure = {"the main thread's registers could not be read", ::GetLastError()};
+  } else {
     STACKFRAME64 frame{};
 #ifdef _WIN64
     const DWORD machine = IMAGE_FILE_MACHINE_AMD64;
@@ -64,10 +76,14 @@ std::vector<DWORD64> MainThreadStack(HANDLE thread) {
 
 void PrintMainThreadStack(HANDLE thread) {
   const HANDLE process = ::GetCurrentProcess();
+  // Symbols are loaded before the thread is stopped: it may stand holding a
+  // lock that loading them needs.
   ::SymSetOptions(SYMOPT_UNDNAME);
   ::SymInitialize(process, nullptr, TRUE);
-  const std::vector<DWORD64> pcs = MainThreadStack(thread);
-  if (pcs.empty()) std::fprintf(stderr, "  (no stack: error %lu)\n", ::GetLastError());
+  TStackFailure failure;
+  const std::vector<DWORD64> pcs = MainThreadStack(thread, failure);
+  if (pcs.empty())
+    std::fprintf(stderr, "  (no stack: %s, error %lu)\n", failure.step, static_cast<unsigned long>(failure.error));
   for (size_t depth = 0; depth < pcs.size(); ++depth) {
     const DWORD64 pc = pcs[depth];
     char module[MAX_PATH] = "?";
@@ -86,24 +102,7 @@ void PrintMainThreadStack(HANDLE thread) {
   }
 }
 
-struct TProcessRow {
-  DWORD id;
-  DWORD parent;
-  std::string name;
-};
-
-std::vector<TProcessRow> Processes() {
-  std::vector<TProcessRow> rows;
-  THandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return rows;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL ok = ::Process32First(snapshot.Get(), &entry); ok; ok = ::Process32Next(snapshot.Get(), &entry))
-    rows.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
-  return rows;
-}
-
-BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
+BOOL CALLBACK PrintVisibleWindow(HWND window, LPARAM) {
   if (!::IsWindowVisible(window)) return TRUE;
   char name[128] = {0}, title[256] = {0};
   ::GetClassNameA(window, name, sizeof(name));
@@ -168,13 +167,13 @@ class THangReport : public ::testing::EmptyTestEventListener {
     }
     std::fprintf(stderr, "\n[  HUNG    ] %s has run for over %lu s; the run ends here.\n", name.c_str(),
                  static_cast<unsigned long>(limitMs_ / 1000));
-    const std::vector<TProcessRow> rows = Processes();
+    const std::vector<TProcessRow> rows = testsupport::RunningProcesses();
     std::fprintf(stderr, "Processes:\n");
     for (const TProcessRow& row : rows)
       std::fprintf(stderr, "  %6lu  parent %6lu  %s\n", static_cast<unsigned long>(row.id),
-                   static_cast<unsigned long>(row.parent), row.name.c_str());
+                   static_cast<unsigned long>(row.parent), row.exeName.c_str());
     std::fprintf(stderr, "Visible top-level windows:\n");
-    ::EnumWindows(&PrintWindow, 0);
+    ::EnumWindows(&PrintVisibleWindow, 0);
     std::fprintf(stderr, "Main thread:\n");
     PrintMainThreadStack(mainThread_);
     std::fflush(stderr);
